@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/Timer.h"
+#include "platform/sim/VirtualTime.h"
+
+namespace platform::sim {
+
+// A window timer in virtual time. When it falls due it posts one tick
+// message, unless its previous tick is still waiting in the queue (ticks of
+// one timer coalesce, as window timer messages do). A tick that is still
+// queued when the timer is stopped or restarted is dropped.
+class SimTimer final : public Timer {
+ public:
+  explicit SimTimer(VirtualTime& time);
+  ~SimTimer() override;
+
+  void SetInterval(uint32_t ms) override;
+  uint32_t Interval() const override { return m_interval; }
+  void SetEnabled(bool enabled) override;
+  bool Enabled() const override { return m_enabled; }
+
+ private:
+  void Arm();
+  void OnDue();
+
+  VirtualTime& m_time;
+  uint32_t m_interval = 0;
+  bool m_enabled = false;
+  VirtualTime::ActionId m_due = 0;
+  bool m_tickQueued = false;
+  uint64_t m_generation = 0;
+  // Queued tick messages hold a weak reference, so a destroyed timer's
+  // ticks are dropped instead of touching freed memory.
+  std::shared_ptr<SimTimer*> m_self;
+};
+
+}  // namespace platform::sim
