@@ -134,12 +134,16 @@ bool TLanguage::LoadTranslateText() {
     m_encoding = TextEncoding::kWindows1252;
     return false;
   }
+  UseDictionary(std::move(text));
+  return true;
+}
+
+void TLanguage::UseDictionary(DictionaryText text) {
   m_encoding = text.encoding;
   m_lines.clear();
   m_lines.reserve(text.lines.size());
   for (const auto& line : text.lines) m_lines.push_back(Utf16ToCp1252(line));
   m_loadedLines = std::move(text.lines);
-  return true;
 }
 
 bool TLanguage::SaveTranslateText() {

@@ -55,6 +55,8 @@ class TLanguage {
   // Replaces the lines in memory by the file's. false (and record mode for
   // this file, with no lines in memory) when it cannot be read.
   bool LoadTranslateText();
+  // Takes a dictionary read elsewhere, as LoadTranslateText does a file's.
+  void UseDictionary(DictionaryText text);
   // Writes the lines when recording or changed; true when nothing had to be
   // written. false with LastError() when the file could not be written.
   bool SaveTranslateText();

@@ -7,6 +7,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QDockWidget>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
@@ -63,6 +66,18 @@ ControlClass ClassifyControl(const QObject& object) {
   }
   if (meta == &QMenuBar::staticMetaObject) return ControlClass::kMainMenu;
   return ControlClass::kOther;
+}
+
+}  // namespace translation::qt
+
+namespace translation::qt {
+
+bool HoldsComponents(const QObject& object) {
+  const QMetaObject* meta = object.metaObject();
+  return meta == &QWidget::staticMetaObject || meta == &QFrame::staticMetaObject ||
+         meta == &QGroupBox::staticMetaObject || meta == &QTabWidget::staticMetaObject ||
+         meta == &QStackedWidget::staticMetaObject || meta == &QScrollArea::staticMetaObject ||
+         meta == &QSplitter::staticMetaObject || meta == &QDockWidget::staticMetaObject;
 }
 
 }  // namespace translation::qt

@@ -16,4 +16,10 @@ enum class ControlClass {
 
 ControlClass ClassifyControl(const QObject& object);
 
+// Whether the components of the window may sit inside `object`: only the
+// plain containers do. Composite widgets (tab bars, spin boxes, combo boxes,
+// status bars, menus, ...) keep named parts of their own that are no
+// components of the window.
+bool HoldsComponents(const QObject& object);
+
 }  // namespace translation::qt

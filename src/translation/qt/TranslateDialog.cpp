@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QSet>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -112,14 +111,9 @@ void TranslateComponent(TLanguage& language, QObject& object) {
 void Walk(TLanguage& language, QObject& parent) {
   for (QObject* child : parent.children()) {
     auto* widget = qobject_cast<QWidget*>(child);
-    if (widget && widget->isWindow()) continue;  // a window of its own
+    if (!widget || widget->isWindow()) continue;  // no widget, or a window of its own
     TranslateComponent(language, *child);
-    // Status-bar panels are no components; a menu's parts are reached
-    // through its actions.
-    if (qobject_cast<QStatusBar*>(child) || qobject_cast<QMenuBar*>(child) || qobject_cast<QMenu*>(child)) {
-      continue;
-    }
-    Walk(language, *child);
+    if (HoldsComponents(*child)) Walk(language, *child);
   }
 }
 
