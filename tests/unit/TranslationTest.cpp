@@ -198,3 +198,28 @@ TEST_F(TranslationTest, FailedLoadStartsAnEmptyDictionaryAndWriteErrorsAreReport
 }
 
 }  // namespace
+
+namespace {
+
+// The shipped dictionaries of the main window: the same components in both,
+// every one with an English text, and German showing the design texts.
+TEST(TranslationDemoDictionaries, BothLanguagesCoverTheSameComponents) {
+  TLanguage german(IU_DEMO_DIR "/Update.Deu");
+  TLanguage english(IU_DEMO_DIR "/Update.Eng");
+  ASSERT_TRUE(german.LoadTranslateText());
+  ASSERT_TRUE(english.LoadTranslateText());
+  ASSERT_EQ(german.DictionaryLines().size(), english.DictionaryLines().size());
+  for (size_t i = 0; i < german.DictionaryLines().size(); ++i) {
+    const std::string& line = german.DictionaryLines()[i];
+    const std::string key = line.substr(0, line.find(']') + 1);
+    ASSERT_TRUE(english.DictionaryLines()[i].starts_with(key)) << line;
+    const std::string name = key.substr(1, key.size() - 2);
+    const std::string source = line.substr(key.size(), line.rfind(":=") - key.size());
+    EXPECT_EQ(german.TranslateText(name, "?"), source);
+    EXPECT_FALSE(english.TranslateText(name, "?").empty()) << name;
+  }
+  EXPECT_EQ(german.TranslateText("UpdateGroupBox", "?"), "Ger\xE4t");
+  EXPECT_FALSE(german.DictionaryChanged() || english.DictionaryChanged());
+}
+
+}  // namespace
