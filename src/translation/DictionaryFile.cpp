@@ -116,7 +116,9 @@ void EncodeUtf16(std::u16string_view text, bool bigEndian, std::string& out) {
   }
 }
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() {
+  return std::strerror(errno);
+}
 
 }  // namespace
 

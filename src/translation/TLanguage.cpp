@@ -151,7 +151,8 @@ bool TLanguage::SaveTranslateText() {
   DictionaryText text;
   text.encoding = m_encoding;
   text.lines = m_loadedLines;
-  for (size_t i = m_loadedLines.size(); i < m_lines.size(); ++i) text.lines.push_back(Cp1252ToUtf16(m_lines[i]));
+  for (size_t i = m_loadedLines.size(); i < m_lines.size(); ++i)
+    text.lines.push_back(Cp1252ToUtf16(m_lines[i]));
   std::string error;
   if (!DictionaryFile::Write(m_dialogfile, DictionaryFile::Encode(text), error)) {
     m_lastError = error;

@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& line : lines) {
     const size_t open = line.rfind('[', line.find(']'));
     const size_t close = line.find(']', open == std::string::npos ? 0 : open);
-    std::string name = open != std::string::npos && close != std::string::npos ? line.substr(open + 1, close - open - 1)
-                                                                              : line.substr(0, 8);
+    std::string name = open != std::string::npos && close != std::string::npos
+                           ? line.substr(open + 1, close - open - 1)
+                           : line.substr(0, 8);
     language.TranslateText(name, "Text\r\nmit = und :=");
     language.TranslateHintText(name, "Hinweis\n");
   }

@@ -35,10 +35,12 @@ using translation::TLanguage;
 using translation::qt::TranslateDialog;
 
 template <typename T>
-T* Add(QWidget* parent, QLayout* layout, const char* name, const QString& text = {}, const QString& tip = {}) {
+T* Add(QWidget* parent, QLayout* layout, const char* name, const QString& text = {},
+       const QString& tip = {}) {
   auto* widget = new T(parent);
   widget->setObjectName(QLatin1String(name));
-  if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel> || std::is_same_v<T, QLineEdit>) {
+  if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel> ||
+                std::is_same_v<T, QLineEdit>) {
     widget->setText(text);
   }
   widget->setToolTip(tip);
@@ -254,7 +256,8 @@ TEST_F(TranslateDialogTest, TranslatesByExactClassAndLeavesTheRestAlone) {
 
 TEST_F(TranslateDialogTest, SwitchingLanguagesBackAndForth) {
   std::ofstream(m_deu, std::ios::binary) << "[OkBitBtn]OK:=Los\r\n[UpdateGroupBox]Ger\xE4t:=\r\n";
-  std::ofstream(m_eng, std::ios::binary) << "\xEF\xBB\xBF[OkBitBtn]OK:=Go\r\n[UpdateGroupBox]Ger\xC3\xA4t:=Instrument\r\n";
+  std::ofstream(m_eng, std::ios::binary)
+      << "\xEF\xBB\xBF[OkBitBtn]OK:=Go\r\n[UpdateGroupBox]Ger\xC3\xA4t:=Instrument\r\n";
   TLanguage language("own.lng");
   for (int round = 0; round < 2; ++round) {
     language.SetDialogfile(m_eng);
@@ -267,8 +270,9 @@ TEST_F(TranslateDialogTest, SwitchingLanguagesBackAndForth) {
     EXPECT_EQ(m_window.group->title(), QString::fromUtf8("Gerät"));
   }
   // Entries the dictionaries lacked were added, each file in its own encoding.
-  EXPECT_TRUE(Read(m_eng).starts_with("\xEF\xBB\xBF[OkBitBtn]OK:=Go\r\n[UpdateGroupBox]Ger\xC3\xA4t:=Instrument\r\n"
-                                      "[UpdateForm]Download ::=\r\n"))
+  EXPECT_TRUE(
+      Read(m_eng).starts_with("\xEF\xBB\xBF[OkBitBtn]OK:=Go\r\n[UpdateGroupBox]Ger\xC3\xA4t:=Instrument\r\n"
+                              "[UpdateForm]Download ::=\r\n"))
       << Read(m_eng);
   EXPECT_NE(Read(m_deu).find("[InfoStaticText]Pfeil ? rechts:=\r\n"), std::string::npos);
   EXPECT_EQ(m_window.infoText->text(), QString::fromUtf8("Pfeil → rechts"));

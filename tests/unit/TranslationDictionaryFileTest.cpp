@@ -21,7 +21,8 @@ TEST(TranslationCodePage, SpecialsOf1252AndTheUndefinedBytesRoundTrip) {
   EXPECT_EQ(translation::Cp1252ToUnicode(0xE4), u'\u00E4');
   for (int b = 0; b < 256; ++b) {
     bool ok = false;
-    EXPECT_EQ(static_cast<unsigned char>(translation::UnicodeToCp1252(translation::Cp1252ToUnicode(b), &ok)), b);
+    EXPECT_EQ(static_cast<unsigned char>(translation::UnicodeToCp1252(translation::Cp1252ToUnicode(b), &ok)),
+              b);
     EXPECT_TRUE(ok) << b;
   }
   bool lossless = true;
@@ -63,9 +64,19 @@ TEST(TranslationDictionaryFile, ByteOrderMarksPickTheEncodingAndAreWrittenBack) 
 
 TEST(TranslationDictionaryFile, MalformedUnicodeBecomesReplacementCharacters) {
   // Bad lead byte, truncated sequence, overlong "/", encoded surrogate, then an odd UTF-16 byte.
-  const auto text = DictionaryFile::Decode("\xEF\xBB\xBF" "a\xFF" "b\xC3" "\xC0\xAF" "\xED\xA0\x80" "\xF0\x9F\x98\x80");
+  const auto text = DictionaryFile::Decode(
+      "\xEF\xBB\xBF"
+      "a\xFF"
+      "b\xC3"
+      "\xC0\xAF"
+      "\xED\xA0\x80"
+      "\xF0\x9F\x98\x80");
   EXPECT_EQ(text.lines, std::vector<std::u16string>{u"a\uFFFDb\uFFFD\uFFFD\uFFFD\U0001F600"});
-  EXPECT_EQ(DictionaryFile::Decode(std::string("\xFF\xFE" "A\0B", 5)).lines, std::vector<std::u16string>{u"A"});
+  EXPECT_EQ(DictionaryFile::Decode(std::string("\xFF\xFE"
+                                               "A\0B",
+                                               5))
+                .lines,
+            std::vector<std::u16string>{u"A"});
 }
 
 TEST(TranslationDictionaryFile, WriteReplacesTheFileWholeAndKeepsItsMode) {

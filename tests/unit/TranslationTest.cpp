@@ -21,7 +21,8 @@ std::vector<Control> Translate(TLanguage& language, const std::vector<Control>& 
   language.LoadTranslateText();
   std::vector<Control> shown;
   for (const auto& c : controls) {
-    shown.push_back({c.name, language.TranslateText(c.name, c.caption), language.TranslateHintText(c.name, c.hint)});
+    shown.push_back(
+        {c.name, language.TranslateText(c.name, c.caption), language.TranslateHintText(c.name, c.hint)});
   }
   EXPECT_TRUE(language.SaveTranslateText()) << language.LastError();
   return shown;
@@ -97,14 +98,14 @@ TEST_F(TranslationTest, CompleteDictionaryIsNotWrittenAndMissingEntriesAreAdded)
 TEST_F(TranslationTest, EntryForms) {
   TranslationTestFolder::Put(m_deu,
                              "; comment with = sign\r\n"
-                             "[Hint][A]Tipp A:=Hint A\r\n"   // stands before A's text entry
+                             "[Hint][A]Tipp A:=Hint A\r\n"  // stands before A's text entry
                              "[A]Text A:=Caption A\r\n"
-                             "[B]a=b:=\r\n"                  // "=" inside the source text
+                             "[B]a=b:=\r\n"  // "=" inside the source text
                              "[C]a=b:=c=d\r\n"
-                             "[D]=x:=y\r\n"                  // template whose translation holds ":="
+                             "[D]=x:=y\r\n"  // template whose translation holds ":="
                              "[E]plain=value\r\n"
                              "[F]no separator\r\n"
-                             "[Hint][G]Tipp G:=\r\n"         // hint entry only
+                             "[Hint][G]Tipp G:=\r\n"  // hint entry only
                              "[Hint][H]=Hint H\r\n");
   TLanguage language(m_deu);
   ASSERT_TRUE(language.LoadTranslateText());
@@ -166,18 +167,25 @@ TEST_F(TranslationTest, UmlautsAndForeignCharactersSurviveRewriting) {
   TLanguage ansi(m_deu);
   ansi.LoadTranslateText();
   EXPECT_EQ(ansi.TranslateText("UpdateGroupBox", "Ger\xE4t"), "Ger\xE4t \x80");
-  ansi.TranslateText("NewLabel", "\xDC" "bersicht");
+  ansi.TranslateText("NewLabel",
+                     "\xDC"
+                     "bersicht");
   ASSERT_TRUE(ansi.SaveTranslateText());
   EXPECT_EQ(TranslationTestFolder::Get(m_deu),
-            "[UpdateGroupBox]Ger\xE4t:=Ger\xE4t \x80\r\n[NewLabel]\xDC" "bersicht:=\r\n");
+            "[UpdateGroupBox]Ger\xE4t:=Ger\xE4t \x80\r\n[NewLabel]\xDC"
+            "bersicht:=\r\n");
 
   // UTF-8 file with a letter 1252 lacks: shown as '?', but kept in the file.
-  const std::string utf8 = "\xEF\xBB\xBF[A]x:=\xC5\x82\xC3\xB3" "d\xC5\xBA\r\n";
+  const std::string utf8 =
+      "\xEF\xBB\xBF[A]x:=\xC5\x82\xC3\xB3"
+      "d\xC5\xBA\r\n";
   TranslationTestFolder::Put(m_eng, utf8);
   TLanguage unicode(m_eng);
   unicode.LoadTranslateText();
   EXPECT_EQ(unicode.Encoding(), TextEncoding::kUtf8);
-  EXPECT_EQ(unicode.TranslateText("A", "x"), "?\xF3" "d?");
+  EXPECT_EQ(unicode.TranslateText("A", "x"),
+            "?\xF3"
+            "d?");
   unicode.TranslateText("B", "\xE4");
   ASSERT_TRUE(unicode.SaveTranslateText());
   EXPECT_EQ(TranslationTestFolder::Get(m_eng), utf8 + "[B]\xC3\xA4:=\r\n");

@@ -1,6 +1,7 @@
 #include "translation/qt/ControlClass.h"
 
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -9,7 +10,6 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSplitter>
-#include <QDockWidget>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
@@ -41,6 +41,10 @@ namespace translation::qt {
 //   TForm         the window passed to TranslateDialog; caption = windowTitle()
 // Every hint is the widget's toolTip().
 //
+// Components are looked for inside the plain containers only (see
+// HoldsComponents): QWidget, QFrame, QGroupBox, QTabWidget and its
+// QStackedWidget of pages, QScrollArea, QSplitter, QDockWidget.
+//
 // Anything else (QLineEdit, QListWidget, QTextEdit, QProgressBar, QStatusBar
 // and whatever sits inside a status bar, ...) keeps its texts.
 ControlClass ClassifyControl(const QObject& object) {
@@ -62,15 +66,12 @@ ControlClass ClassifyControl(const QObject& object) {
     return ControlClass::kOther;
   }
   if (meta == &QTabBar::staticMetaObject) {
-    return qobject_cast<const QTabWidget*>(object.parent()) ? ControlClass::kOther : ControlClass::kTabControl;
+    return qobject_cast<const QTabWidget*>(object.parent()) ? ControlClass::kOther
+                                                            : ControlClass::kTabControl;
   }
   if (meta == &QMenuBar::staticMetaObject) return ControlClass::kMainMenu;
   return ControlClass::kOther;
 }
-
-}  // namespace translation::qt
-
-namespace translation::qt {
 
 bool HoldsComponents(const QObject& object) {
   const QMetaObject* meta = object.metaObject();

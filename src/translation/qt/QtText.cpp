@@ -15,9 +15,9 @@ std::string FromQString(const QString& text, bool* lossless) {
   QString crlf = text;
   crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   crlf.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-  return Utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(crlf.utf16()),
-                                           static_cast<size_t>(crlf.size())),
-                       lossless);
+  return Utf16ToCp1252(
+      std::u16string_view(reinterpret_cast<const char16_t*>(crlf.utf16()), static_cast<size_t>(crlf.size())),
+      lossless);
 }
 
 }  // namespace translation::qt

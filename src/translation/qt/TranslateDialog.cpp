@@ -12,9 +12,9 @@
 #include <QTabWidget>
 
 #include "translation/DictionaryFile.h"
+#include "translation/Windows1252.h"
 #include "translation/qt/ControlClass.h"
 #include "translation/qt/QtText.h"
-#include "translation/Windows1252.h"
 
 namespace translation::qt {
 
@@ -77,7 +77,9 @@ void TranslateTabControl(TLanguage& language, const std::string& name, QTabBar& 
   bar.setToolTip(Hint(language, name, bar.toolTip()));
 }
 
-bool IsComponentName(const QString& name) { return !name.isEmpty() && !name.startsWith(QLatin1String("qt_")); }
+bool IsComponentName(const QString& name) {
+  return !name.isEmpty() && !name.startsWith(QLatin1String("qt_"));
+}
 
 int TagOf(const QObject& object) {
   const QVariant tag = object.property(kTagProperty);
