@@ -9,6 +9,7 @@ ImageRefusal FromFault(ImageFault fault) {
     case ImageFault::kTooManyBlocks: return ImageRefusal::kTooManyBlocks;
     case ImageFault::kAddressTooLong: return ImageRefusal::kAddressTooLong;
     case ImageFault::kAddressOutOfRange: return ImageRefusal::kAddressOutOfRange;
+    case ImageFault::kOddAtBoundary: return ImageRefusal::kOddAtBoundary;
   }
   return ImageRefusal::kNone;
 }
@@ -53,6 +54,10 @@ std::string ImageRefusalText(ImageRefusal refusal, const std::string& fileName, 
       break;
     case ImageRefusal::kAddressOutOfRange:
       reason = german ? "Eine Adresse liegt au\xDF" "erhalb des Speichers." : "An address lies outside the memory.";
+      break;
+    case ImageRefusal::kOddAtBoundary:
+      reason = german ? "Eine ungerade Anzahl Bytes endet an einer 64-KiB-Grenze."
+                      : "An odd number of bytes ends at a 64 KiB boundary.";
       break;
   }
   return (german ? "Firmware-Datei " : "Firmware file ") + fileName + (german ? " wird nicht programmiert:\r\n" : " is not programmed:\r\n") + reason;

@@ -14,6 +14,7 @@ enum class ImageRefusal {
   kTooManyBlocks,
   kAddressTooLong,
   kAddressOutOfRange,
+  kOddAtBoundary,
 };
 
 // Checked before anything is sent to the loader.

@@ -135,7 +135,10 @@ class Reader {
     if (!m_open) return;
     m_open = false;
     if (m_data.empty()) return;
-    if (m_data.size() % 2 == 1) m_data.push_back(0xFF);
+    if (m_data.size() % 2 == 1) {
+      if (!kWide && (m_start + m_data.size()) % kUpperBase == 0) return Fail(ImageFault::kOddAtBoundary);
+      m_data.push_back(0xFF);
+    }
     if (m_image.blocks.size() >= m_image.capacity) return Fail(ImageFault::kTooManyBlocks);
     Block block;
     const bool upper = !kWide && m_start >= kUpperBase;

@@ -242,6 +242,13 @@ TEST(TiTxtRead, InputBeyondTheLimitsIsRecorded) {
   FirmwareImage32 wide;
   ReadTiTxt("@100000000\r\n01 02\r\nq\r\n", wide);
   EXPECT_EQ(wide.fault, ImageFault::kAddressOutOfRange);
+  // An odd count up to 0xFFFF has no room for its pad byte.
+  for (const char* text : {"@FFFD\r\n01 02 03 04\r\n", "@FFFF\r\n01\r\n", "@1FFFF\r\n01\r\n"}) {
+    ReadTiTxt(text, image);
+    EXPECT_EQ(image.fault, ImageFault::kOddAtBoundary) << text;
+  }
+  ReadTiTxt("@FFFF\r\n01\r\n", wide);
+  EXPECT_EQ(wide.fault, ImageFault::kNone);
 
   std::string many;
   for (uint32_t i = 0; i < 21; ++i) many += Section(0x4000 + 0x10 * i, 2);
