@@ -62,7 +62,7 @@ class FileVersionFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     // Digits only: a random name could hold "BIN" or "EXE" and change the kind.
-    m_dir = fs::temp_directory_path() / ("iu-fv-" + std::to_string(getpid()));
+    m_dir = fs::temp_directory_path() / (std::string("iu-fv-") + std::to_string(getpid()));
     fs::create_directories(m_dir);
   }
   void TearDown() override { fs::remove_all(m_dir); }
@@ -116,7 +116,7 @@ TEST_F(FileVersionFiles, SRecordWrittenBySrecCat) {
   EXPECT_EQ(r.thousandths, 1230);
 
   // Only the last 1000 bytes are read.
-  const std::string early = "S1094000312E323300589A\r\n" + std::string(1200, 'S') + "\r\n";
+  const std::string early = std::string("S1094000312E323300589A\r\n") + std::string(1200, 'S') + "\r\n";
   EXPECT_EQ(ReadFileVersion("S1094000", Write("EARLY.MOT", early)).text, "");
 }
 

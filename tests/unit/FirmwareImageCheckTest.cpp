@@ -51,7 +51,7 @@ TEST(FirmwareImageCheck, ImagesWithoutDataOrBeyondTheLimitsAreRefused) {
   EXPECT_EQ(Check16("@3100  3100  3100 \r\n01 02\r\nq"), ImageRefusal::kAddressTooLong);
   EXPECT_EQ(Check16("@20000\r\n01 02\r\nq"), ImageRefusal::kAddressOutOfRange);
   std::string many;
-  for (int i = 0; i < 1281; ++i) many += "@" + std::to_string(1000 + i) + "\r\n01 02\r\n";
+  for (int i = 0; i < 1281; ++i) many += std::string("@") + std::to_string(1000 + i) + "\r\n01 02\r\n";
   EXPECT_EQ(Check32(many), ImageRefusal::kTooManyBlocks);
 }
 

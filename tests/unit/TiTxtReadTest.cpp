@@ -129,7 +129,7 @@ TEST(TiTxtRead, EmptyUpperSectionDoesNotBecomeTheUpperPart) {
   // The block opened at 0x10000 is dropped; the lower block after it must not
   // inherit its place as FirstUpper (it would be written with offset 1).
   FirmwareImage16 image;
-  EXPECT_EQ(ReadTiTxt("@10000\r\n" + Section(0x3100, 4) + "q\r\n", image), 0);
+  EXPECT_EQ(ReadTiTxt(std::string("@10000\r\n") + Section(0x3100, 4) + "q\r\n", image), 0);
   EXPECT_EQ(image.FirstUpper, -1);
   EXPECT_FALSE(image.lowerAfterUpper);
 }

@@ -119,7 +119,7 @@ void RoundTrip(std::mt19937& rng, const fs::path& dir, uint32_t addressLimit, in
     if (!apart) continue;
     Section s{address, std::vector<uint8_t>(size)};
     for (auto& b : s.bytes) b = static_cast<uint8_t>(rng());
-    const fs::path bin = dir / ("s" + std::to_string(sections.size()) + ".bin");
+    const fs::path bin = dir / (std::string("s") + std::to_string(sections.size()) + ".bin");
     std::ofstream(bin, std::ios::binary).write(reinterpret_cast<const char*>(s.bytes.data()), size);
     args.insert(args.end(), {bin.string(), "-binary", "-offset", std::to_string(address)});
     sections.push_back(std::move(s));
@@ -134,7 +134,7 @@ void RoundTrip(std::mt19937& rng, const fs::path& dir, uint32_t addressLimit, in
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Image image;
   ReadTiTxt(text, image);
-  SCOPED_TRACE("trial " + std::to_string(trial) + "\n" + text.substr(0, 400));
+  SCOPED_TRACE(std::string("trial ") + std::to_string(trial) + "\n" + text.substr(0, 400));
   CheckBlocks(image);
   CheckOrder(image);
 

@@ -1,6 +1,7 @@
 #include "update/versions/FileVersionScan.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "core/TextHelpers.h"
@@ -14,9 +15,10 @@ constexpr uint64_t kBinWindow = 250000;
 
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
-// First occurrence of `key` in `data` in one pass (Knuth-Morris-Pratt), and
-// whether a zero byte stands before it. npos when absent; an empty key is
-// found at 0 of non-empty data.
+// First occurrence of `key` in `data` (Knuth-Morris-Pratt, linear in the
+// data; memchr skips to the next candidate first byte while nothing is
+// matched), and whether a zero byte stands before it. npos when absent; an
+// empty key is found at 0 of non-empty data.
 struct Hit {
   size_t position = std::string_view::npos;
   bool zeroBefore = false;
@@ -37,11 +39,17 @@ Hit FindFirst(std::string_view data, std::string_view key) {
   }
   size_t matched = 0;
   for (size_t i = 0; i < data.size(); ++i) {
-    if (data[i] == '\0') hit.zeroBefore = true;  // the key holds no zero, so a match never spans it
+    if (matched == 0) {
+      const void* next = std::memchr(data.data() + i, key[0], data.size() - i);
+      if (next == nullptr) return hit;
+      i = static_cast<size_t>(static_cast<const char*>(next) - data.data());
+    }
     while (matched > 0 && data[i] != key[matched]) matched = fallback[matched - 1];
     if (data[i] == key[matched]) ++matched;
     if (matched == key.size()) {
       hit.position = i + 1 - key.size();
+      // The key holds no zero byte, so a zero before the match ends before it.
+      hit.zeroBefore = std::memchr(data.data(), '\0', hit.position) != nullptr;
       return hit;
     }
   }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "update/versions/PackagePath.h"
 #include "update/versions/VersionNumber.h"
@@ -13,11 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 FileVersionResult Unreadable(FileKind kind, std::string_view fileName, const std::string& reason) {
-  FileVersionResult result;
-  result.kind = kind;
-  result.text = "0";
-  result.error = "Cannot open file \"" + std::string(fileName) + "\". " + reason;
-  return result;
+  std::string error = std::string("Cannot open file \"") + std::string(fileName) + "\". " + reason;
+  return FileVersionResult{std::string(1, '0'), 0, kind, false, std::move(error)};
 }
 
 }  // namespace
