@@ -53,12 +53,15 @@ int main() {
   const double scale = static_cast<double>(kFull) / kPrefix;
   const double wordedFullMs = wordedPrefixMs * scale * scale;
   std::printf("bin_scan_250k: %.3f ms (goal < 10 ms)\n", oursMs);
-  std::printf("bin_scan_speedup: %.0f x (goal >= 1000 x) [worded search %.1f ms on 20 kB, %.0f ms extrapolated to 250 kB]\n",
-              wordedFullMs / oursMs, wordedPrefixMs, wordedFullMs);
+  std::printf(
+      "bin_scan_speedup: %.0f x (goal >= 1000 x) [worded search %.1f ms on 20 kB, %.0f ms extrapolated to "
+      "250 kB]\n",
+      wordedFullMs / oursMs, wordedPrefixMs, wordedFullMs);
   // Ours where memchr cannot skip: every byte could start the key.
   std::string near(kFull, 'S');
   for (size_t i = 9; i < near.size(); i += 10) near[i] = 'W';
-  const double nearMs = BestOf(20, [&] { ours = update::VersionFromData(update::FileKind::kBin, key, near); });
+  const double nearMs =
+      BestOf(20, [&] { ours = update::VersionFromData(update::FileKind::kBin, key, near); });
   std::printf("bin_scan_250k_near_misses: %.3f ms (goal < 10 ms)\n", nearMs);
   return ours.empty() ? 0 : 1;
 }

@@ -12,11 +12,11 @@ namespace programmers {
 // first of these; such an image must not be programmed.
 enum class ImageFault {
   kNone,
-  kTooManyBlocks,       // more blocks (marker included) than the image holds
-  kAddressTooLong,      // an address line of more than 15 characters
-  kAddressOutOfRange,   // above 0x1FFFF (16-bit layout) or 0xFFFFFFFF
-  kOddAtBoundary,       // 16-bit layout: an odd block ends at 0xFFFF or 0x1FFFF, so
-                        // its pad byte would wrap to the other 64 KiB
+  kTooManyBlocks,      // more blocks (marker included) than the image holds
+  kAddressTooLong,     // an address line of more than 15 characters
+  kAddressOutOfRange,  // above 0x1FFFF (16-bit layout) or 0xFFFFFFFF
+  kOddAtBoundary,      // 16-bit layout: an odd block ends at 0xFFFF or 0x1FFFF, so
+                       // its pad byte would wrap to the other 64 KiB
 };
 
 // The blocks of one firmware file plus the bookkeeping the loaders work

@@ -9,8 +9,8 @@ namespace programmers {
 // Why an image read from a TI-TXT file must not be programmed.
 enum class ImageRefusal {
   kNone,
-  kNoBlock,            // no address line with data
-  kLowerAfterUpper,    // lower blocks follow the upper 64 KiB in the file
+  kNoBlock,          // no address line with data
+  kLowerAfterUpper,  // lower blocks follow the upper 64 KiB in the file
   kTooManyBlocks,
   kAddressTooLong,
   kAddressOutOfRange,

@@ -16,7 +16,9 @@ constexpr size_t kMaxAddressChars = 15;
 
 // Like the data-byte reading of the loaders' own tools: no validation, a
 // character that is no hex digit still gives some digit value.
-int DigitValue(unsigned char c) { return c <= '9' ? c - '0' : std::toupper(c) - 55; }
+int DigitValue(unsigned char c) {
+  return c <= '9' ? c - '0' : std::toupper(c) - 55;
+}
 
 uint8_t HexByte(char high, char low) {
   return static_cast<uint8_t>(DigitValue(static_cast<unsigned char>(high)) * 16 +
@@ -160,7 +162,9 @@ class Reader {
   }
 
   static uint64_t End(const Block& block) { return block.address + block.DataLength(); }
-  static bool IsVectorBlock(const Block& block) { return block.address < kUpperBase && End(block) >= kVectorStart; }
+  static bool IsVectorBlock(const Block& block) {
+    return block.address < kUpperBase && End(block) >= kVectorStart;
+  }
 
   void Reorder() {
     auto& blocks = m_image.blocks;
@@ -218,7 +222,11 @@ int Read(std::string_view text, FirmwareImage<Block>& image) {
 
 }  // namespace
 
-int ReadTiTxt(std::string_view text, FirmwareImage16& image) { return Read(text, image); }
-int ReadTiTxt(std::string_view text, FirmwareImage32& image) { return Read(text, image); }
+int ReadTiTxt(std::string_view text, FirmwareImage16& image) {
+  return Read(text, image);
+}
+int ReadTiTxt(std::string_view text, FirmwareImage32& image) {
+  return Read(text, image);
+}
 
 }  // namespace programmers

@@ -34,7 +34,8 @@ inline std::string BinVersionAsWorded(std::string_view key, std::string_view dat
     for (size_t i = at + key.size();;) {
       while (i < data.size() && data[i] == ' ') ++i;
       if (i + 2 > data.size() || data[i] == '\0' || data[i + 1] == '\0') break;
-      const int value = digit(static_cast<unsigned char>(data[i])) * 16 + digit(static_cast<unsigned char>(data[i + 1]));
+      const int value =
+          digit(static_cast<unsigned char>(data[i])) * 16 + digit(static_cast<unsigned char>(data[i + 1]));
       i += 2;
       if (value == 0 || (value & 0xFF) == 0) break;  // a zero character ends the text
       version.push_back(static_cast<char>(value & 0xFF));

@@ -97,9 +97,18 @@ TEST_F(FileVersionFiles, SRecordWrittenBySrecCat) {
   // srec_cat sorts by address, so it stands near the end of the file.
   Write("data.bin", std::string(3000, '\x5A'));
   Write("vers.bin", "1.23\0X"s);
-  std::vector<std::string> args{"srec_cat", (m_dir / "data.bin").string(), "-binary", "-offset", "0x1000",
-                                (m_dir / "vers.bin").string(), "-binary", "-offset", "0x4000",
-                                "-o", (m_dir / "MAIN.MOT").string(), "-address-length=2"};
+  std::vector<std::string> args{"srec_cat",
+                                (m_dir / "data.bin").string(),
+                                "-binary",
+                                "-offset",
+                                "0x1000",
+                                (m_dir / "vers.bin").string(),
+                                "-binary",
+                                "-offset",
+                                "0x4000",
+                                "-o",
+                                (m_dir / "MAIN.MOT").string(),
+                                "-address-length=2"};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -141,7 +150,8 @@ std::string ResourceString(const std::u16string& key, const std::u16string& valu
 
 TEST_F(FileVersionFiles, PeVersionResource) {
   const std::string header = "MZ"s + std::string(126, '\0');
-  const std::string table = ResourceString(u"CompanyName", u"Lab") + ResourceString(u"FileVersion", u"V2.10") +
+  const std::string table = ResourceString(u"CompanyName", u"Lab") +
+                            ResourceString(u"FileVersion", u"V2.10") +
                             ResourceString(u"ProductName", u"Meter Tool 4.00");
   const std::string file = Write("TOOL.EXE", header + table + std::string(200, '\0'));
 
@@ -167,7 +177,9 @@ TEST_F(FileVersionFiles, BinFileTextAfterTheKey) {
   EXPECT_EQ(r.text, "1.07");
   EXPECT_EQ(r.thousandths, 1070);
   // ... or four bytes after it when the key begins with 0xDD.
-  EXPECT_EQ(ReadFileVersion("\xDD\x01SWV", Write("DD.BIN", filler + "\xDD\x01SWV\x01\x02\x03\x04" "2.34\0"s)).text,
+  EXPECT_EQ(ReadFileVersion("\xDD\x01SWV", Write("DD.BIN", filler + "\xDD\x01SWV\x01\x02\x03\x04"
+                                                                    "2.34\0"s))
+                .text,
             "2.34");
   // Before the first zero byte the hex pairs of text files win.
   EXPECT_EQ(ReadFileVersion("SWV", Write("HEX.BIN", "SWV 31 2E 30 30 00\0SWV=9.99\0"s)).text, "1.00");
@@ -175,8 +187,9 @@ TEST_F(FileVersionFiles, BinFileTextAfterTheKey) {
   EXPECT_EQ(ReadFileVersion("SWV", Write("LONG.BIN", filler + "SWV=1.2345678901234567\0"s)).text,
             "1.2345678901234");
   // Only the last 250000 bytes are searched.
-  EXPECT_EQ(ReadFileVersion("SWV", Write("OLD.BIN", filler + "SWV=1.07\0"s + std::string(250000, '\x22'))).text,
-            "");
+  EXPECT_EQ(
+      ReadFileVersion("SWV", Write("OLD.BIN", filler + "SWV=1.07\0"s + std::string(250000, '\x22'))).text,
+      "");
 }
 
 TEST_F(FileVersionFiles, MissingFileGivesZeroAndAnErrorText) {

@@ -13,7 +13,9 @@ constexpr uint64_t kTextWindow = 1000;
 constexpr uint64_t kPeWindow = 64000;
 constexpr uint64_t kBinWindow = 250000;
 
-bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
 
 // First occurrence of `key` in `data` (Knuth-Morris-Pratt, linear in the
 // data; memchr skips to the next candidate first byte while nothing is
@@ -149,11 +151,16 @@ FileKind FileKindOf(std::string_view key, std::string_view fileName) {
 
 ReadWindow WindowOf(FileKind kind, uint64_t fileSize) {
   switch (kind) {
-    case FileKind::kText: return {0, std::min(fileSize, kTextWindow)};
-    case FileKind::kSrec: return {fileSize - std::min(fileSize, kTextWindow), std::min(fileSize, kTextWindow)};
-    case FileKind::kPe: return {fileSize - std::min(fileSize, kPeWindow), std::min(fileSize, kPeWindow)};
-    case FileKind::kBin: return {fileSize - std::min(fileSize, kBinWindow), std::min(fileSize, kBinWindow)};
-    case FileKind::kAmbiguous: break;
+    case FileKind::kText:
+      return {0, std::min(fileSize, kTextWindow)};
+    case FileKind::kSrec:
+      return {fileSize - std::min(fileSize, kTextWindow), std::min(fileSize, kTextWindow)};
+    case FileKind::kPe:
+      return {fileSize - std::min(fileSize, kPeWindow), std::min(fileSize, kPeWindow)};
+    case FileKind::kBin:
+      return {fileSize - std::min(fileSize, kBinWindow), std::min(fileSize, kBinWindow)};
+    case FileKind::kAmbiguous:
+      break;
   }
   return {};
 }
@@ -162,10 +169,14 @@ std::string VersionFromData(FileKind kind, std::string_view key, std::string_vie
   key = key.substr(0, std::min(key.find('\0'), key.size()));
   switch (kind) {
     case FileKind::kText:
-    case FileKind::kSrec: return TextVersion(key, data);
-    case FileKind::kPe: return PeVersion(key, data);
-    case FileKind::kBin: return BinVersion(key, data);
-    case FileKind::kAmbiguous: break;
+    case FileKind::kSrec:
+      return TextVersion(key, data);
+    case FileKind::kPe:
+      return PeVersion(key, data);
+    case FileKind::kBin:
+      return BinVersion(key, data);
+    case FileKind::kAmbiguous:
+      break;
   }
   return {};
 }
