@@ -2,6 +2,7 @@
 // chunks of any size: the parser must never read or write outside its
 // buffers, and every posted text must be a valid, bounded string.
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 #include "core/EventQueue.h"
@@ -13,9 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t at = 0;
   while (at < size) {
     // The first byte of each chunk gives its length.
-    const size_t chunk = std::min<size_t>(1 + data[at] % 64, size - at - 1 + 1);
-    const size_t begin = at + 1 <= size ? at + 1 : size;
-    const size_t end = begin + chunk <= size ? begin + chunk : size;
+    const size_t begin = at + 1;
+    const size_t end = std::min(size, begin + 1 + data[at] % 64);
     parser.Feed(data + begin, end - begin, queue, nullptr);
     at = end;
     for (core::Event e = queue.FetchEvent(); e.kind != 0; e = queue.FetchEvent()) {
