@@ -87,7 +87,7 @@ void BootAnnounceModel::ReceiveFrameByte(uint8_t byte) {
     if (byte == kFrameStart) m_frame.push_back(byte);
     return;
   }
-  if (n > 4 && byte == kFrameStop) {
+  if (n > 5 && byte == kFrameStop) {  // at least one byte between header and stop
     m_frame.clear();
     Announce();
   }

@@ -388,7 +388,7 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
 
   if (p.name.empty()) fail(0, "missing key 'name'");
   if (!seen.contains("line")) fail(0, "missing key 'line' (the rate and frame the instrument listens at)");
-  if (p.bootLoader == BootAnnounce::None) {
+  if (p.bootLoader == BootAnnounce::None && !seen.contains("boot-loader")) {
     for (const char* key : {"pcb", "device", "version", "serial"}) {
       if (!seen.contains(key)) fail(0, std::string("missing key '") + key + "'");
     }
