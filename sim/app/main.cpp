@@ -4,6 +4,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "sim/app/RealTimeRunner.h"
 #include "sim/app/SimOptions.h"
 #include "sim/model/ProfileReader.h"
+#include "sim/model/ShippedProfiles.h"
 
 namespace {
 
@@ -22,8 +24,7 @@ namespace fs = std::filesystem;
 
 std::string ProfileDir(const sim::SimOptions& options) {
   if (!options.profileDir.empty()) return options.profileDir;
-  if (const char* env = std::getenv("INSTRUMENT_SIM_PROFILES")) return env;
-  return IU_SIM_PROFILE_DIR;
+  return sim::ShippedProfileDir();
 }
 
 // A name from the profile folder, or a file.
