@@ -23,7 +23,7 @@ const char* SimOptions::HelpText() {
          "       instrument-sim --list-profiles | --check-profile FILE | --help\n"
          "\n"
          "Simulated instruments on pseudo-terminals. Each --com N opens a pseudo-terminal\n"
-         "and links it as DIR/COMN; point the tool at DIR with INSTRUMENT_UPDATE_PORTS=DIR.\n"
+         "and links it as DIR/COMn; point the tool at DIR with INSTRUMENT_UPDATE_PORTS=DIR.\n"
          "Options after --com N apply to that port:\n"
          "  --profile P        instrument profile: a name from the profile folder (default\n"
          "                     ph-meter), a .profile file, or 'none' for a port that never answers\n"
