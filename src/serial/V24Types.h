@@ -11,9 +11,14 @@ namespace serial {
 enum DatBitTag : int32_t { D_7, D_8 };
 enum ParitaetTag : int32_t { NoParity, Odd, Even, Mark, Space };
 enum StopBitTag : int32_t { S_1, S1_5, S_2 };
+// <termios.h> defines B115200 as a macro: the header may be included next
+// to it, but there the enumerator is spelt BaudTag(7).
+#pragma push_macro("B115200")
+#undef B115200
 enum BaudTag : int32_t {
   B__1200, B__2400, B__4800, B__9600, B_19200, B_38400, B_57600, B115200, B128000, B256000
 };
+#pragma pop_macro("B115200")
 enum HandshakeTag : int32_t { NoHandshake, RTS_CTS, XonXoff, Nardek_XonXoff };
 
 // 0-based port number: Com__1 is COM1.
