@@ -46,7 +46,9 @@ PtyPort::PtyPort(const std::string& dir, int com) {
   }
 }
 
-PtyPort::~PtyPort() { HangUp(); }
+PtyPort::~PtyPort() {
+  HangUp();
+}
 
 bool PtyPort::PeerOpen() const {
   if (m_master < 0) return false;

@@ -28,7 +28,9 @@ RealTimeRunner::RealTimeRunner(std::vector<Port> ports, TrafficLog& log, bool pa
   }
 }
 
-uint64_t RealTimeRunner::Now() const { return MonotonicMicros() - m_start; }
+uint64_t RealTimeRunner::Now() const {
+  return MonotonicMicros() - m_start;
+}
 
 void RealTimeRunner::CheckOpen(Line& line, uint64_t now) {
   const bool open = line.port.pty->PeerOpen();
@@ -182,8 +184,10 @@ void RealTimeRunner::Run(int stopFd) {
 void RealTimeRunner::Dump(std::ostream& out) const {
   for (const Line& line : m_lines) {
     out << "== COM" << line.port.com << " ==\n";
-    if (line.port.instrument) line.port.instrument->Dump(out);
-    else out << "no instrument (silent port)\n";
+    if (line.port.instrument)
+      line.port.instrument->Dump(out);
+    else
+      out << "no instrument (silent port)\n";
   }
 }
 

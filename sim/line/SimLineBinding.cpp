@@ -19,7 +19,8 @@ void SimLineBinding::OnCharacter(const platform::sim::ReceivedCharacter& charact
   // The line has already turned a mismatch of settings into what this UART
   // read; the character counts as sent at the instrument's own settings.
   m_instrument.Receive(
-      ModelInput{character.byte, m_instrument.Format(now), character.framingError, character.parityError}, now);
+      ModelInput{character.byte, m_instrument.Format(now), character.framingError, character.parityError},
+      now);
   Flush();
 }
 
@@ -31,7 +32,8 @@ void SimLineBinding::OnPortOpen(bool open) {
 
 void SimLineBinding::Flush() {
   const uint64_t now = m_time.NowMicros();
-  for (const Emission& e : m_instrument.TakeEmissions()) m_line.Send(e.bytes.data(), e.bytes.size(), e.delayMicros);
+  for (const Emission& e : m_instrument.TakeEmissions())
+    m_line.Send(e.bytes.data(), e.bytes.size(), e.delayMicros);
   for (auto& note : m_instrument.TakeNotes()) m_notes.push_back(std::to_string(now / 1000) + " ms: " + note);
   if (m_instrument.TakeHangUp()) {
     m_hungUp = true;

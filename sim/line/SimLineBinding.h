@@ -17,7 +17,8 @@ namespace sim {
 // outlive it. Runs on the thread that runs virtual time.
 class SimLineBinding final : public platform::sim::SimLinePeer {
  public:
-  SimLineBinding(Instrument& instrument, platform::sim::SimLineFarEnd& line, platform::sim::VirtualTime& time);
+  SimLineBinding(Instrument& instrument, platform::sim::SimLineFarEnd& line,
+                 platform::sim::VirtualTime& time);
   ~SimLineBinding() override;
   SimLineBinding(const SimLineBinding&) = delete;
   SimLineBinding& operator=(const SimLineBinding&) = delete;

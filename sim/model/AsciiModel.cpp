@@ -1,6 +1,7 @@
 #include "sim/model/AsciiModel.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "sim/model/ModelRegistry.h"
 
@@ -141,7 +142,7 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
     ++m_specialUses[i];
     if (s.code == 1131) {
       Answer(s.Line());
-      holdMs = static_cast<uint32_t>(std::stoul(s.parameter.substr(1)));
+      holdMs = static_cast<uint32_t>(std::strtoul(s.parameter.c_str() + 1, nullptr, 10));
     } else if (s.code == 1132) {
       Answer(s.Line());
       refused = true;
@@ -153,13 +154,19 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
 
   bool known = true;
   switch (command) {
-    case 2003: Answer("I." + std::to_string(codes[0]) + "#" + p.pcb + "\r\n", holdMs); break;
-    case 2000: Answer("I." + std::to_string(codes[1]) + "#" + p.device + "\r\n", holdMs); break;
+    case 2003:
+      Answer("I." + std::to_string(codes[0]) + "#" + p.pcb + "\r\n", holdMs);
+      break;
+    case 2000:
+      Answer("I." + std::to_string(codes[1]) + "#" + p.device + "\r\n", holdMs);
+      break;
     case 2001:
       if (!p.startupVersion.empty()) Answer("I.2011#" + p.startupVersion + "\r\n", holdMs);
       Answer("I." + std::to_string(codes[2]) + "#" + p.version + "\r\n", holdMs);
       break;
-    case 4001: Answer("I." + std::to_string(codes[3]) + "#" + p.serial + "\r\n", holdMs); break;
+    case 4001:
+      Answer("I." + std::to_string(codes[3]) + "#" + p.serial + "\r\n", holdMs);
+      break;
     default:
       known = Takes(command);
       // The clock and the air-pressure reference are useless without a value.
@@ -201,7 +208,8 @@ void AsciiModel::OnPacket() {
   }
   auto& bytes = m_files.back().bytes;
   bytes.insert(bytes.end(), m_packet.begin(), m_packet.end());
-  if (m_commands.size() < kMaxRecorded) m_commands.push_back("A.12010#<" + std::to_string(m_packet.size()) + " bytes>");
+  if (m_commands.size() < kMaxRecorded)
+    m_commands.push_back("A.12010#<" + std::to_string(m_packet.size()) + " bytes>");
   Answer("A.12010!\r\n");
 }
 
@@ -224,7 +232,8 @@ void AsciiModel::Dump(std::ostream& out) const {
   if (const auto pressure = LastParameter(6162)) out << "air-pressure reference: " << *pressure << " hPa\n";
   out << "closing commands: " << m_closings << "\n";
   for (const auto& f : m_files) {
-    out << "file " << f.name << ": " << f.bytes.size() << " bytes" << (f.complete ? "" : " (incomplete)") << "\n";
+    out << "file " << f.name << ": " << f.bytes.size() << " bytes" << (f.complete ? "" : " (incomplete)")
+        << "\n";
   }
 }
 

@@ -48,7 +48,7 @@ class AsciiModel final : public InstrumentModel {
   int ClosingCount() const { return m_closings; }
 
  private:
-  static constexpr size_t kMaxLine = 255;       // longer lines are dropped
+  static constexpr size_t kMaxLine = 255;        // longer lines are dropped
   static constexpr size_t kMaxRecorded = 10000;  // commands kept for the dump
 
   void ResetLine();

@@ -17,12 +17,27 @@ std::vector<uint8_t> BootAnnounceModel::Announcement(const InstrumentProfile& pr
   std::vector<uint8_t> out;
   uint8_t fill = 0, bodyStart = 0, bodyEnd = 0;
   switch (profile.bootLoader) {
-    case BootAnnounce::FrameH00h: fill = 0x30; bodyStart = 0x1D; bodyEnd = 0x0C; break;
-    case BootAnnounce::FrameH11h: fill = 0x31; bodyStart = 0x1E; bodyEnd = 0x0A; break;
-    case BootAnnounce::FrameHcc: fill = 0x2C; bodyStart = 0x19; bodyEnd = 0x0C; break;
-    case BootAnnounce::Byte90: return {0x90};
-    case BootAnnounce::LetterQ: return {'Q'};
-    case BootAnnounce::None: return {};
+    case BootAnnounce::FrameH00h:
+      fill = 0x30;
+      bodyStart = 0x1D;
+      bodyEnd = 0x0C;
+      break;
+    case BootAnnounce::FrameH11h:
+      fill = 0x31;
+      bodyStart = 0x1E;
+      bodyEnd = 0x0A;
+      break;
+    case BootAnnounce::FrameHcc:
+      fill = 0x2C;
+      bodyStart = 0x19;
+      bodyEnd = 0x0C;
+      break;
+    case BootAnnounce::Byte90:
+      return {0x90};
+    case BootAnnounce::LetterQ:
+      return {'Q'};
+    case BootAnnounce::None:
+      return {};
   }
   out = {kFrameStart, fill, fill, kFrameStart, bodyStart};
   out.insert(out.end(), profile.bootBody.begin(), profile.bootBody.end());
@@ -95,8 +110,10 @@ void BootAnnounceModel::ReceiveFrameByte(uint8_t byte) {
 
 void BootAnnounceModel::ReceiveQLoaderByte(uint8_t byte) {
   if (m_packet.empty()) {
-    if (byte == kSync) m_packet.push_back(byte);
-    else Announce();
+    if (byte == kSync)
+      m_packet.push_back(byte);
+    else
+      Announce();
     return;
   }
   m_packet.push_back(byte);

@@ -40,7 +40,7 @@ class BootAnnounceModel final : public InstrumentModel {
   void ReceiveQLoaderByte(uint8_t byte);
 
   ModelContext& m_context;
-  std::vector<uint8_t> m_frame;  // a wake-up frame being received
+  std::vector<uint8_t> m_frame;   // a wake-up frame being received
   std::vector<uint8_t> m_packet;  // a loader packet being received ("Q" loader)
   uint64_t m_lastByteMicros = 0;
   int m_announcements = 0;

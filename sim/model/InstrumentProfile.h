@@ -31,10 +31,10 @@ struct InstrumentProfile {
   int family = 0;
   platform::sim::LineFormat line{4800, 8, platform::sim::Parity::None, platform::sim::StopBits::One};
 
-  std::string pcb;      // answered to A.2003
-  std::string device;   // answered to A.2000
-  std::string version;  // answered to A.2001
-  std::string serial;   // answered to A.4001
+  std::string pcb;             // answered to A.2003
+  std::string device;          // answered to A.2000
+  std::string version;         // answered to A.2001
+  std::string serial;          // answered to A.4001
   std::string startupVersion;  // when set, A.2001 is answered with I.2011 first
   // Answer codes for PCB, device, version and serial number.
   std::array<int, 4> identCodes{23, 20, 21, 25};

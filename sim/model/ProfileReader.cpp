@@ -56,7 +56,8 @@ bool ParseNumber(std::string_view word, uint64_t max, uint64_t& value) {
 
 bool ParseCommand(std::string_view word, int& command) {
   uint64_t v = 0;
-  if (word.empty() || word.size() > 5 || !ParseNumber(word, kMaxCommand, v) || word.starts_with("0x")) return false;
+  if (word.empty() || word.size() > 5 || !ParseNumber(word, kMaxCommand, v) || word.starts_with("0x"))
+    return false;
   command = static_cast<int>(v);
   return true;
 }
@@ -80,25 +81,39 @@ bool ParseLine(std::string_view value, LineFormat& line, std::string& error) {
   }
   const std::string_view frame = words[1];
   if (frame.size() < 3 || frame[0] < '5' || frame[0] > '8') {
-    error = "line: frame '" + std::string(frame) + "' must be data bits 5-8, parity N/O/E/M/S, stop bits 1/1.5/2";
+    error =
+        "line: frame '" + std::string(frame) + "' must be data bits 5-8, parity N/O/E/M/S, stop bits 1/1.5/2";
     return false;
   }
   Parity parity;
   switch (frame[1]) {
-    case 'N': parity = Parity::None; break;
-    case 'O': parity = Parity::Odd; break;
-    case 'E': parity = Parity::Even; break;
-    case 'M': parity = Parity::Mark; break;
-    case 'S': parity = Parity::Space; break;
+    case 'N':
+      parity = Parity::None;
+      break;
+    case 'O':
+      parity = Parity::Odd;
+      break;
+    case 'E':
+      parity = Parity::Even;
+      break;
+    case 'M':
+      parity = Parity::Mark;
+      break;
+    case 'S':
+      parity = Parity::Space;
+      break;
     default:
       error = "line: parity '" + std::string(1, frame[1]) + "' must be one of N O E M S";
       return false;
   }
   const std::string_view stop = frame.substr(2);
   StopBits stopBits;
-  if (stop == "1") stopBits = StopBits::One;
-  else if (stop == "1.5") stopBits = StopBits::OnePointFive;
-  else if (stop == "2") stopBits = StopBits::Two;
+  if (stop == "1")
+    stopBits = StopBits::One;
+  else if (stop == "1.5")
+    stopBits = StopBits::OnePointFive;
+  else if (stop == "2")
+    stopBits = StopBits::Two;
   else {
     error = "line: stop bits '" + std::string(stop) + "' must be 1, 1.5 or 2";
     return false;
@@ -193,9 +208,12 @@ bool ParseBootLoader(std::string_view value, InstrumentProfile& profile, std::st
     return true;
   }
   if (words.size() >= 3 && words[0] == "frame") {
-    if (words[1] == "h00h") profile.bootLoader = BootAnnounce::FrameH00h;
-    else if (words[1] == "h11h") profile.bootLoader = BootAnnounce::FrameH11h;
-    else if (words[1] == "h,,h") profile.bootLoader = BootAnnounce::FrameHcc;
+    if (words[1] == "h00h")
+      profile.bootLoader = BootAnnounce::FrameH00h;
+    else if (words[1] == "h11h")
+      profile.bootLoader = BootAnnounce::FrameH11h;
+    else if (words[1] == "h,,h")
+      profile.bootLoader = BootAnnounce::FrameHcc;
     else {
       error = "boot-loader: frame marker '" + std::string(words[1]) + "' must be h00h, h11h or h,,h";
       return false;
@@ -215,9 +233,9 @@ bool ParseBootLoader(std::string_view value, InstrumentProfile& profile, std::st
 
 bool ParseIdentCodes(std::string_view value, std::array<int, 4>& codes, std::string& error) {
   const auto words = Words(value);
-  static const std::array<std::set<int>, 4> kAllowed{
-      std::set<int>{23, 203, 2013}, std::set<int>{20, 200, 2010}, std::set<int>{21, 201, 2011},
-      std::set<int>{25, 205}};
+  static const std::array<std::set<int>, 4> kAllowed{std::set<int>{23, 203, 2013},
+                                                     std::set<int>{20, 200, 2010},
+                                                     std::set<int>{21, 201, 2011}, std::set<int>{25, 205}};
   static const char* kWhat[] = {"PCB number (23, 203, 2013)", "device number (20, 200, 2010)",
                                 "version (21, 201, 2011)", "serial number (25, 205)"};
   if (words.size() != 4) {
@@ -257,9 +275,9 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
 
   static const std::set<std::string_view> kRepeatable{"special", "accept", "flash"};
   static const std::set<std::string_view> kKeys{
-      "name", "description", "family", "line", "pcb", "device", "version", "serial", "startup-version",
-      "ident-codes", "reply-delay-ms", "special", "accept", "boot-loader", "loader", "flash",
-      "silent-from", "garbage", "drop-at"};
+      "name",   "description",     "family",      "line",           "pcb",     "device", "version",
+      "serial", "startup-version", "ident-codes", "reply-delay-ms", "special", "accept", "boot-loader",
+      "loader", "flash",           "silent-from", "garbage",        "drop-at"};
   std::map<std::string, int> seen;
   std::vector<std::pair<int, int>> specialLines;  // (line, index) for the final check
 
@@ -346,7 +364,8 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
       ParseBootLoader(value, p, error);
     } else if (key == "loader") {
       const auto words = Words(value);
-      if (words.size() == 1 || (words.size() == 3 && words[1] == "after" && ParseCommand(words[2], command))) {
+      if (words.size() == 1 ||
+          (words.size() == 3 && words[1] == "after" && ParseCommand(words[2], command))) {
         p.loader = std::string(words[0]);
         if (words.size() == 3) p.loaderAfter = command;
       } else {
@@ -366,7 +385,8 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
           error = "flash: size must be a non-zero multiple of the segment size, inside 32-bit addresses";
         }
         for (const auto& r : p.flash) {
-          if (start < uint64_t{r.start} + r.size && r.start < start + size) error = "flash: region overlaps another";
+          if (start < uint64_t{r.start} + r.size && r.start < start + size)
+            error = "flash: region overlaps another";
         }
         if (error.empty()) p.flash.push_back(region);
       }
@@ -403,8 +423,8 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
                        cmd == 1600 || cmd == 2000 || cmd == 2001 || cmd == 2003 || cmd == 4001 ||
                        std::find(p.accepted.begin(), p.accepted.end(), cmd) != p.accepted.end();
     if (!known) {
-      fail(line, "special: the instrument does not take command " + std::to_string(cmd) +
-                     " (add it to 'accept')");
+      fail(line,
+           "special: the instrument does not take command " + std::to_string(cmd) + " (add it to 'accept')");
     }
   }
   return result;

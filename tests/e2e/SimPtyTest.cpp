@@ -34,7 +34,9 @@ class Client {
   ~Client() {
     if (m_fd >= 0) close(m_fd);
   }
-  void Write(const std::string& text) { ASSERT_EQ(write(m_fd, text.data(), text.size()), (ssize_t)text.size()); }
+  void Write(const std::string& text) {
+    ASSERT_EQ(write(m_fd, text.data(), text.size()), (ssize_t)text.size());
+  }
   // Reads until `count` bytes have come or `ms` have passed; hungUp tells whether the line went dead.
   std::string Read(size_t count, int ms, bool* hungUp = nullptr) {
     std::string got;
@@ -61,10 +63,10 @@ class Client {
 
 TEST(SimPty, AnswersTheIdentificationAtItsSettingsOnly) {
   TempDir dir;
-  SimProcess sim({"--ports", dir / "ports", "--log", dir / "traffic.log", "--dump", dir / "dump.txt", "--com", "2",
-                  "--profile", "baro-meter", "--com", "4", "--profile", "none", "--com", "5", "--profile",
-                  "lab-meter"},
-                 {dir / "ports/COM2", dir / "ports/COM4", dir / "ports/COM5"});
+  SimProcess sim(
+      {"--ports", dir / "ports", "--log", dir / "traffic.log", "--dump", dir / "dump.txt", "--com", "2",
+       "--profile", "baro-meter", "--com", "4", "--profile", "none", "--com", "5", "--profile", "lab-meter"},
+      {dir / "ports/COM2", dir / "ports/COM4", dir / "ports/COM5"});
   {
     Client wrong(dir / "ports/COM2", B9600);
     wrong.Write("\r\n\r\nA.1111\r\n");
@@ -80,7 +82,8 @@ TEST(SimPty, AnswersTheIdentificationAtItsSettingsOnly) {
     port.Write("\r\n\r\nA.1111\r\n");
     const std::string expected = "A.1111!\r\n";
     EXPECT_EQ(port.Read(expected.size(), 2000), expected);
-    const std::string exchange = "A.1000!\r\nI.23#22090.001\r\nI.20#28101.000\r\nI.21#1.02\r\nI.25#14111108\r\n";
+    const std::string exchange =
+        "A.1000!\r\nI.23#22090.001\r\nI.20#28101.000\r\nI.21#1.02\r\nI.25#14111108\r\n";
     port.Write("A.1000\r\nA.2003\r\nA.2000\r\nA.2001\r\nA.4001\r\n");
     EXPECT_EQ(port.Read(exchange.size(), 3000), exchange);
     port.Write("A.1000\r\nA.6162#961.7\r\nA.1111\r\n");
@@ -108,7 +111,8 @@ TEST(SimPty, AnswersTheIdentificationAtItsSettingsOnly) {
 
 TEST(SimPty, PacesAnswersAtTheLineRate) {
   TempDir dir;
-  SimProcess sim({"--ports", dir / "ports", "--pace", "--com", "1", "--profile", "meter-f5"}, {dir / "ports/COM1"});
+  SimProcess sim({"--ports", dir / "ports", "--pace", "--com", "1", "--profile", "meter-f5"},
+                 {dir / "ports/COM1"});
   Client port(dir / "ports/COM1", B2400);
   // 2400 baud 8N1: 4.17 ms a character; the 27 characters below take 112 ms
   // after the 10 ms reply delay.

@@ -84,12 +84,10 @@ TEST_F(SimThroughTComPort, ScriptedSearchAndIdentification) {
 
   // The identification on the port that answered.
   TComPort& meter = *byCom[2];
-  const std::pair<const char*, const char*> exchange[] = {{"A.1000\r\n", "A.1000!\r\n"},
-                                                          {"A.2003\r\n", "I.23#22074.001\r\n"},
-                                                          {"A.2000\r\n", "I.20#23010.000\r\n"},
-                                                          {"A.2001\r\n", "I.21#1.23\r\n"},
-                                                          {"A.4001\r\n", "I.25#11110001\r\n"},
-                                                          {"A.1111\r\n", "A.1111!\r\n"}};
+  const std::pair<const char*, const char*> exchange[] = {
+      {"A.1000\r\n", "A.1000!\r\n"},        {"A.2003\r\n", "I.23#22074.001\r\n"},
+      {"A.2000\r\n", "I.20#23010.000\r\n"}, {"A.2001\r\n", "I.21#1.23\r\n"},
+      {"A.4001\r\n", "I.25#11110001\r\n"},  {"A.1111\r\n", "A.1111!\r\n"}};
   for (const auto& [command, answer] : exchange) {
     Write(meter, command);
     EXPECT_EQ(Expect(2, answer), answer) << command;

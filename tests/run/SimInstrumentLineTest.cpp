@@ -56,8 +56,9 @@ class SimInstrumentLine : public ::testing::Test, public serial::V24Listener {
     return port;
   }
   static void Write(TComPort& port, const std::string& bytes) {
-    EXPECT_EQ(port.Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()), false),
-              static_cast<int32_t>(bytes.size()));
+    EXPECT_EQ(
+        port.Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()), false),
+        static_cast<int32_t>(bytes.size()));
   }
   static std::string Read(TComPort& port) {
     std::string all;
@@ -136,8 +137,9 @@ TEST_F(SimInstrumentLine, IdentifiesThroughTheSerialComponentWithTheInstrumentsT
     time.RunFor(100);
     answers += Read(*port);
   }
-  EXPECT_EQ(answers,
-            "I.23#22113.001,30520.002\r\nI.20#23053.000,30520.001\r\nI.21#1.00,1.20\r\nI.25#11110005,22220005\r\n");
+  EXPECT_EQ(
+      answers,
+      "I.23#22113.001,30520.002\r\nI.20#23053.000,30520.001\r\nI.21#1.00,1.20\r\nI.25#11110005,22220005\r\n");
   Write(*port, "A.1111\r\n");
   time.RunFor(100);
   EXPECT_EQ(Read(*port), "A.1111!\r\n");
@@ -146,7 +148,7 @@ TEST_F(SimInstrumentLine, IdentifiesThroughTheSerialComponentWithTheInstrumentsT
 TEST_F(SimInstrumentLine, AnswersAreNoiseToAPortSetDifferently) {
   rack.PlaceShipped(2, "ph-meter");
   auto port = OpenPort(2);
-  Write(*port, "A.2003\r\n");  // at 4800: understood ...
+  Write(*port, "A.2003\r\n");             // at 4800: understood ...
   port->ChangeBaudrate(serial::B__9600);  // ... but the port listens at 9600 when the answer comes
   time.RunFor(300);
   const std::string heard = Read(*port);
@@ -160,7 +162,9 @@ TEST_F(SimInstrumentLine, BootLoaderFrameAnswersTheWakeUpFrame) {
   port->ChangeV24Parameter(serial::B_38400, serial::S_1, serial::NoParity, false);
   Write(*port, std::string("\x68\x00\x00\x68\x00\x00\x00\x00\x16", 9));
   time.RunFor(100);
-  EXPECT_EQ(Read(*port), std::string("\x68\x30\x30\x68\x1D" "VE720q-BL V1.02" "\x0C\x16"));
+  EXPECT_EQ(Read(*port), std::string("\x68\x30\x30\x68\x1D"
+                                     "VE720q-BL V1.02"
+                                     "\x0C\x16"));
 }
 
 TEST_F(SimInstrumentLine, ADroppedLineIsAHangUpAtThePort) {

@@ -8,20 +8,23 @@
 
 namespace {
 
+using platform::sim::Parity;
+using platform::sim::StopBits;
 using simtest::Fmt;
 using simtest::ParseProfile;
 using simtest::SimModelDriver;
-using platform::sim::Parity;
-using platform::sim::StopBits;
 
 const auto k4800 = Fmt(4800);
 
 std::string Profile(const std::string& extra = "", const std::string& family = "0") {
   return "name = t\nfamily = " + family +
-         "\nline = 4800 8N1\npcb = 22074.001\ndevice = 23010.000\nversion = 1.23\nserial = 11110001\n" + extra;
+         "\nline = 4800 8N1\npcb = 22074.001\ndevice = 23010.000\nversion = 1.23\nserial = 11110001\n" +
+         extra;
 }
 
-sim::AsciiModel& Ascii(SimModelDriver& d) { return dynamic_cast<sim::AsciiModel&>(d.Instrument().Model()); }
+sim::AsciiModel& Ascii(SimModelDriver& d) {
+  return dynamic_cast<sim::AsciiModel&>(d.Instrument().Model());
+}
 
 TEST(SimAsciiModel, AnswersTheIdentificationExchange) {
   SimModelDriver d(ParseProfile(Profile()));
@@ -99,13 +102,13 @@ TEST(SimAsciiModel, UnderstandsOnlyItsOwnLineSettings) {
 }
 
 TEST(SimAsciiModel, GivesTheSpecialAnswers) {
-  SimModelDriver d(ParseProfile(Profile(
-      "special = 262 after 1000\n"
-      "special = 208#0 after 1200\n"
-      "special = 920$1013.5 after 1220 delay 200\n"
-      "special = 30 after 1600 delay 3000\n"
-      "special = 31 after 1111 times 1\n"
-      "accept = 1220\n")));
+  SimModelDriver d(
+      ParseProfile(Profile("special = 262 after 1000\n"
+                           "special = 208#0 after 1200\n"
+                           "special = 920$1013.5 after 1220 delay 200\n"
+                           "special = 30 after 1600 delay 3000\n"
+                           "special = 31 after 1111 times 1\n"
+                           "accept = 1220\n")));
   d.Send("A.1000\r\n", k4800);
   EXPECT_EQ(d.Take(), "A.1000!\r\nI.262\r\n");
   d.Send("A.1200\r\n", k4800);
@@ -146,7 +149,8 @@ TEST(SimAsciiModel, Answer1132RefusesTheSearchUntilUpdateModeIsOn) {
 TEST(SimAsciiModel, AnswersStartupVersionAndOtherIdentCodes) {
   SimModelDriver d(ParseProfile(Profile("startup-version = 1.02\nident-codes = 2013 200 201 205\n")));
   d.Send("A.2003\r\nA.2000\r\nA.2001\r\nA.4001\r\n", k4800);
-  EXPECT_EQ(d.Take(), "I.2013#22074.001\r\nI.200#23010.000\r\nI.2011#1.02\r\nI.201#1.23\r\nI.205#11110001\r\n");
+  EXPECT_EQ(d.Take(),
+            "I.2013#22074.001\r\nI.200#23010.000\r\nI.2011#1.02\r\nI.201#1.23\r\nI.205#11110001\r\n");
 }
 
 TEST(SimAsciiModel, StoresTheAirPressureReference) {

@@ -25,9 +25,15 @@ TEST(SimBootAnnounceModel, FrameLoadersAnswerTheWakeUpFrameWithTheirBody) {
     const char* marker;
     std::string expected;
   };
-  for (const Case& c : {Case{"h00h", std::string("\x68\x30\x30\x68\x1D" "BL 1.02" "\x0C\x16")},
-                        Case{"h11h", std::string("\x68\x31\x31\x68\x1E" "BL 1.02" "\x0A\x16")},
-                        Case{"h,,h", std::string("\x68\x2C\x2C\x68\x19" "BL 1.02" "\x0C\x16")}}) {
+  for (const Case& c : {Case{"h00h", std::string("\x68\x30\x30\x68\x1D"
+                                                 "BL 1.02"
+                                                 "\x0C\x16")},
+                        Case{"h11h", std::string("\x68\x31\x31\x68\x1E"
+                                                 "BL 1.02"
+                                                 "\x0A\x16")},
+                        Case{"h,,h", std::string("\x68\x2C\x2C\x68\x19"
+                                                 "BL 1.02"
+                                                 "\x0C\x16")}}) {
     auto d = Loader("38400 8N1", std::string("frame ") + c.marker + " BL 1.02");
     d.Send("\r\n\r\nA.1111\r\n", Fmt(38400));  // the command protocol is not spoken here
     EXPECT_EQ(d.Take(), "") << c.marker;
@@ -98,8 +104,10 @@ class CountingLoader final : public sim::InstrumentModel {
 TEST(SimBootAnnounceModel, HandsOverToTheLoaderAfterAnnouncing) {
   int received = 0;
   auto registry = sim::ModelRegistry::WithBuiltins();
-  registry.Register("counting", [&](sim::ModelContext&) { return std::make_unique<CountingLoader>(&received); });
-  SimModelDriver d(ParseProfile("name = bl\nline = 9600 8E1\nboot-loader = 0x90\nloader = counting\n"), registry);
+  registry.Register("counting",
+                    [&](sim::ModelContext&) { return std::make_unique<CountingLoader>(&received); });
+  SimModelDriver d(ParseProfile("name = bl\nline = 9600 8E1\nboot-loader = 0x90\nloader = counting\n"),
+                   registry);
   d.Send("\x80\x80\x80", Fmt(9600, Parity::Even));
   EXPECT_EQ(d.Take(), "\x90");
   EXPECT_EQ(received, 2);

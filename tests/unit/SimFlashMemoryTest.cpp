@@ -12,7 +12,7 @@ using Result = sim::FlashMemory::Result;
 
 FlashMemory MakeFlash() {
   FlashMemory flash;
-  flash.AddRegion({0x1000, 0x100, 0x40});   // info memory: 4 segments of 64
+  flash.AddRegion({0x1000, 0x100, 0x40});    // info memory: 4 segments of 64
   flash.AddRegion({0x1100, 0x0400, 0x200});  // main memory right after: 2 segments of 512
   return flash;
 }
@@ -64,7 +64,7 @@ TEST(SimFlashMemory, AddressesOutsideFlashChangeNothing) {
 
 TEST(SimFlashMemory, RejectsRegionsThatCannotExist) {
   FlashMemory flash = MakeFlash();
-  EXPECT_THROW(flash.AddRegion({0x10F0, 0x20, 0x10}), std::invalid_argument);  // overlaps
+  EXPECT_THROW(flash.AddRegion({0x10F0, 0x20, 0x10}), std::invalid_argument);   // overlaps
   EXPECT_THROW(flash.AddRegion({0x8000, 0x100, 0x30}), std::invalid_argument);  // segment does not divide
   EXPECT_THROW(flash.AddRegion({0x8000, 0, 0x10}), std::invalid_argument);
   EXPECT_THROW(flash.AddRegion({0xFFFFFF00, 0x200, 0x100}), std::invalid_argument);  // past 4 GiB

@@ -118,34 +118,45 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"no equals sign", "bad.profile:7: expected 'key = value'\n"},
         BadCase{"serial = 2", "bad.profile:7: key 'serial' given twice (first on line 6)\n"},
         BadCase{"family = 6", "bad.profile:7: family: must be 0 to 5\n"},
-        BadCase{"special = 1131 after 1131",
-                "bad.profile:7: special: 1131 needs its time in milliseconds (at most 600000), e.g. 1131#2500\n"},
-        BadCase{"special = 208 after 1200", "bad.profile:7: special: 208 needs its terminal variant, e.g. 208#0\n"},
-        BadCase{"special = 262", "bad.profile:7: special: missing 'after CMD' (the command that triggers the answer)\n"},
+        BadCase{
+            "special = 1131 after 1131",
+            "bad.profile:7: special: 1131 needs its time in milliseconds (at most 600000), e.g. 1131#2500\n"},
+        BadCase{"special = 208 after 1200",
+                "bad.profile:7: special: 208 needs its terminal variant, e.g. 208#0\n"},
+        BadCase{"special = 262",
+                "bad.profile:7: special: missing 'after CMD' (the command that triggers the answer)\n"},
         BadCase{"special = 999 after 1000",
                 "bad.profile:7: special: answer 999 is not one of 30 31 208 262 920 1131 1132\n"},
-        BadCase{"special = 920$abc after 1000", "bad.profile:7: special: the value after '$' must be a decimal number\n"},
+        BadCase{"special = 920$abc after 1000",
+                "bad.profile:7: special: the value after '$' must be a decimal number\n"},
         BadCase{"special = 30 after 1000 soon 3",
                 "bad.profile:7: special: cannot read 'soon 3' (expected after CMD, delay MS, times N)\n"},
-        BadCase{"special = 30 after 1500", "bad.profile:7: special: the instrument does not take command 1500 (add it to 'accept')\n"},
-        BadCase{"ident-codes = 23 20 25 21", "bad.profile:7: ident-codes: '25' is no code for the version (21, 201, 2011)\n"},
+        BadCase{"special = 30 after 1500",
+                "bad.profile:7: special: the instrument does not take command 1500 (add it to 'accept')\n"},
+        BadCase{"ident-codes = 23 20 25 21",
+                "bad.profile:7: ident-codes: '25' is no code for the version (21, 201, 2011)\n"},
         BadCase{"accept = 12x", "bad.profile:7: accept: '12x' is not a command number\n"},
         BadCase{"loader = a b", "bad.profile:7: loader: expected 'MODEL' or 'MODEL after CMD'\n"},
         BadCase{"flash = 0x1000 0x100 0x30",
-                "bad.profile:7: flash: size must be a non-zero multiple of the segment size, inside 32-bit addresses\n"},
+                "bad.profile:7: flash: size must be a non-zero multiple of the segment size, inside 32-bit "
+                "addresses\n"},
         BadCase{"garbage = 2000 0", "bad.profile:7: garbage: expected CMD [COUNT], COUNT 1 to 1000\n"},
         BadCase{"boot-loader = frame h22h X",
                 "bad.profile:7: boot-loader: frame marker 'h22h' must be h00h, h11h or h,,h\n"},
-        BadCase{"description = tab\there", "bad.profile:7: value of 'description' holds control or non-ASCII characters\n"}));
+        BadCase{"description = tab\there",
+                "bad.profile:7: value of 'description' holds control or non-ASCII characters\n"}));
 
 TEST(SimProfileReader, ChecksTheLineSettings) {
   for (const auto& [value, message] : std::vector<std::pair<std::string, std::string>>{
            {"4800", "line: expected a baud rate and a frame like 8N1, e.g. \"4800 8N1\""},
-           {"4000 8N1", "line: baud rate '4000' is not one of 1200 2400 4800 9600 19200 38400 57600 115200 128000 256000"},
+           {"4000 8N1",
+            "line: baud rate '4000' is not one of 1200 2400 4800 9600 19200 38400 57600 115200 128000 "
+            "256000"},
            {"4800 9N1", "line: frame '9N1' must be data bits 5-8, parity N/O/E/M/S, stop bits 1/1.5/2"},
            {"4800 8X1", "line: parity 'X' must be one of N O E M S"},
            {"4800 8N3", "line: stop bits '3' must be 1, 1.5 or 2"}}) {
-    const auto r = ProfileReader::Parse("name = x\npcb = 1\ndevice = 2\nversion = 3\nserial = 4\nline = " + value);
+    const auto r =
+        ProfileReader::Parse("name = x\npcb = 1\ndevice = 2\nversion = 3\nserial = 4\nline = " + value);
     ASSERT_EQ(r.errors.size(), 1u) << value;
     EXPECT_EQ(r.errors[0].line, 6);
     EXPECT_EQ(r.errors[0].message, message);
@@ -162,9 +173,11 @@ TEST(SimProfileReader, NamesWhatIsMissing) {
             "p: missing key 'serial'\n");
   r = ProfileReader::Parse("name = f\nline = 38400 8N1\nboot-loader = frame h00h\n");
   EXPECT_EQ(r.ErrorText("f"), "f:3: boot-loader: expected 'frame h00h|h11h|h,,h BODY', '0x90' or 'Q'\n");
-  r = ProfileReader::Parse("name = f\nline = 38400 8N1\nboot-loader = frame h00h " + std::string(100, 'B') + "\n");
+  r = ProfileReader::Parse("name = f\nline = 38400 8N1\nboot-loader = frame h00h " + std::string(100, 'B') +
+                           "\n");
   EXPECT_EQ(r.ErrorText("f"), "f:3: boot-loader: frame body longer than 99 characters\n");
-  EXPECT_EQ(ProfileReader::ReadFile("/nonexistent/x.profile").ErrorText("x.profile"), "x.profile: cannot be read\n");
+  EXPECT_EQ(ProfileReader::ReadFile("/nonexistent/x.profile").ErrorText("x.profile"),
+            "x.profile: cannot be read\n");
 }
 
 // Every shipped profile reads cleanly and is named after its file.
