@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,43 @@ TEST(SimLineBinding, DropsTheLineWhenTheInstrumentHangsUp) {
   EXPECT_TRUE(line.sent.empty());  // nothing after the hang-up either
   ASSERT_EQ(binding.Notes().size(), 1u);
   EXPECT_EQ(binding.Notes()[0], "8 ms: fault: line dropped at A.2001");
+}
+
+// A model that wants the clock: it answers each character 50 ms later.
+class LateEcho final : public sim::InstrumentModel {
+ public:
+  std::string_view Name() const override { return "late"; }
+  platform::sim::LineFormat Format() const override { return simtest::Fmt(9600); }
+  void Receive(const sim::ModelInput& in, uint64_t now) override {
+    m_due = now + 50'000;
+    m_byte = in.byte;
+  }
+  std::optional<uint64_t> NextTick() const override { return m_due; }
+  void Tick(uint64_t now) override {
+    if (!m_due || now < *m_due) return;
+    m_due.reset();
+    Emit(std::vector<uint8_t>{m_byte}, 0);
+  }
+
+ private:
+  std::optional<uint64_t> m_due;
+  uint8_t m_byte = 0;
+};
+
+TEST(SimLineBinding, TicksTheModelWhenItAsks) {
+  VirtualTime time;
+  RecordingLine line(time);
+  auto registry = sim::ModelRegistry::WithBuiltins();
+  registry.Register(sim::ModelRegistry::kAscii, [](sim::ModelContext&) { return std::make_unique<LateEcho>(); });
+  sim::Instrument meter(ParseProfile(kMeter), registry);
+  sim::SimLineBinding binding(meter, line, time);
+  line.Type("a");  // at 1 ms
+  line.Type("b");  // at 2 ms: the tick moves to 52 ms
+  time.RunFor(100);
+  ASSERT_EQ(line.sent.size(), 1u);
+  EXPECT_EQ(line.sent[0].bytes, "b");
+  EXPECT_EQ(line.sent[0].atMicros, 52'000u);
+  EXPECT_EQ(time.ScheduledActions(), 0u);
 }
 
 }  // namespace
