@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -321,6 +323,22 @@ TEST_F(SerialPty, IdleReaderWakesAboutOnceASecondAndCloseWakesItAtOnce) {
   EXPECT_EQ(port->Read(static_cast<uint8_t*>(nullptr), 1), TComPort::kNotOpen);
   EXPECT_EQ(port->Write("A", 1, false), TComPort::kNotOpen);
   EXPECT_EQ(port->GetWriteStatus(), std::nullopt);
+}
+
+TEST_F(SerialPty, ALiveUucpLockHoldsThePort) {
+  const std::string locks = pty.Folder() + "/locks";
+  std::filesystem::create_directory(locks);
+  const std::string lockFile = locks + "/LCK.." + std::filesystem::path(pty.SlavePath()).filename().string();
+  std::ofstream(lockFile) << "      " << ::getppid() << "\n";
+  PosixPortSystem locked{ComMap::Folder(pty.Folder()), locks};
+  EXPECT_EQ(locked.Probe(3), platform::PortStatus::Held);
+  TComPort port(locked, pump);
+  EXPECT_EQ(port.GetMaxV24Devices(), 1);
+  EXPECT_EQ(port.GetMaxV24Useable(), 0);
+  EXPECT_FALSE(port.Open(this, 2, false));
+  EXPECT_NE(port.LastOpenError().find("anderen Programm"), std::string::npos) << port.LastOpenError();
+  std::filesystem::remove(lockFile);
+  EXPECT_TRUE(port.Open(this, 2, false));
 }
 
 }  // namespace
