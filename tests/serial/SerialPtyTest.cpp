@@ -341,4 +341,24 @@ TEST_F(SerialPty, ALiveUucpLockHoldsThePort) {
   EXPECT_TRUE(port.Open(this, 2, false));
 }
 
+TEST_F(SerialPty, AStuckBackgroundWriteIsAbortedByPurgeAndByClose) {
+  auto port = OpenPort(serial::XonXoff);
+  port->ChangeV24TimeOut(-1, 0, -1, 0);  // no write time-out at all
+  pty.Send("\x13");
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(port->Write("stuck", -1, true), 5);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(port->Write("x", -1, true), TComPort::kWriterBusy);
+  EXPECT_TRUE(port->ClearBuffer(platform::PURGE_TXABORT | platform::PURGE_TXCLEAR));
+  int32_t result = TComPort::kWriterBusy;
+  for (int i = 0; i < 100 && result == TComPort::kWriterBusy; ++i) {
+    std::this_thread::sleep_for(10ms);
+    result = port->Write("again", -1, true);
+  }
+  EXPECT_EQ(result, 5) << "aborted, not latched as a short write";
+  const auto start = Clock::now();
+  port->Close();
+  EXPECT_LE(Clock::now() - start, 500ms) << "Close does not wait for XON";
+}
+
 }  // namespace
