@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -128,7 +130,9 @@ TEST_F(SerialPty, UnreadDataIsNotifiedAgainOnlyAfterAboutFiveSeconds) {
 TEST_F(SerialPty, NardekHandshakeFramesEveryBlockInXoffAndXon) {
   auto port = OpenPort(serial::Nardek_XonXoff);
   EXPECT_EQ(port->Write("A.1000\r\n", -1, false), 10);
-  EXPECT_EQ(pty.Receive(10, 2000ms), std::string("\x13" "A.1000\r\n" "\x11"));
+  EXPECT_EQ(pty.Receive(10, 2000ms), std::string("\x13"
+                                                 "A.1000\r\n"
+                                                 "\x11"));
   auto plain = port.get();
   plain->ChangeHandShake(serial::XonXoff);
   EXPECT_EQ(port->Write("A.1000\r\n", -1, false), 8);
@@ -225,7 +229,11 @@ TEST_F(SerialPty, SecondOpenOfAHeldPortFailsAndTheBoxNamesCom3) {
   auto second = MakePort();
   EXPECT_FALSE(second->Open(this, 2, true));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("COM3 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[0].rfind("COM3 konnte nicht ge\xF6"
+                           "ffnet werden!",
+                           0),
+            0u)
+      << boxes[0];
   second->Check_AllV24();
   EXPECT_EQ(second->GetMaxV24Devices(), 1);
   EXPECT_EQ(second->Get_DeviceV24(0), 2);
@@ -315,6 +323,42 @@ TEST_F(SerialPty, IdleReaderWakesAboutOnceASecondAndCloseWakesItAtOnce) {
   EXPECT_EQ(port->Read(static_cast<uint8_t*>(nullptr), 1), TComPort::kNotOpen);
   EXPECT_EQ(port->Write("A", 1, false), TComPort::kNotOpen);
   EXPECT_EQ(port->GetWriteStatus(), std::nullopt);
+}
+
+TEST_F(SerialPty, ALiveUucpLockHoldsThePort) {
+  const std::string locks = pty.Folder() + "/locks";
+  std::filesystem::create_directory(locks);
+  const std::string lockFile = locks + "/LCK.." + std::filesystem::path(pty.SlavePath()).filename().string();
+  std::ofstream(lockFile) << "      " << ::getppid() << "\n";
+  PosixPortSystem locked{ComMap::Folder(pty.Folder()), locks};
+  EXPECT_EQ(locked.Probe(3), platform::PortStatus::Held);
+  TComPort port(locked, pump);
+  EXPECT_EQ(port.GetMaxV24Devices(), 1);
+  EXPECT_EQ(port.GetMaxV24Useable(), 0);
+  EXPECT_FALSE(port.Open(this, 2, false));
+  EXPECT_NE(port.LastOpenError().find("anderen Programm"), std::string::npos) << port.LastOpenError();
+  std::filesystem::remove(lockFile);
+  EXPECT_TRUE(port.Open(this, 2, false));
+}
+
+TEST_F(SerialPty, AStuckBackgroundWriteIsAbortedByPurgeAndByClose) {
+  auto port = OpenPort(serial::XonXoff);
+  port->ChangeV24TimeOut(-1, 0, -1, 0);  // no write time-out at all
+  pty.Send("\x13");
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(port->Write("stuck", -1, true), 5);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(port->Write("x", -1, true), TComPort::kWriterBusy);
+  EXPECT_TRUE(port->ClearBuffer(platform::PURGE_TXABORT | platform::PURGE_TXCLEAR));
+  int32_t result = TComPort::kWriterBusy;
+  for (int i = 0; i < 100 && result == TComPort::kWriterBusy; ++i) {
+    std::this_thread::sleep_for(10ms);
+    result = port->Write("again", -1, true);
+  }
+  EXPECT_EQ(result, 5) << "aborted, not latched as a short write";
+  const auto start = Clock::now();
+  port->Close();
+  EXPECT_LE(Clock::now() - start, 500ms) << "Close does not wait for XON";
 }
 
 }  // namespace

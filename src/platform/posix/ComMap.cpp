@@ -96,9 +96,14 @@ std::string ComMap::Path(uint32_t comNumber) const {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0 ? path : std::string();
   }
-  const auto entries = DefaultEntries();
-  const auto it = entries.find(comNumber);
-  return it == entries.end() ? std::string() : it->second;
+  const auto now = std::chrono::steady_clock::now();
+  if (!m_cacheValid || now - m_scanned > std::chrono::seconds(1)) {
+    m_cache = DefaultEntries();
+    m_scanned = now;
+    m_cacheValid = true;
+  }
+  const auto it = m_cache.find(comNumber);
+  return it == m_cache.end() ? std::string() : it->second;
 }
 
 }  // namespace platform::posix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -14,8 +15,10 @@ namespace platform::posix {
 //    then /dev/ttyUSB*, then /dev/ttyACM*, each group by its number. Only
 //    devices with a hardware device behind them (sysfs `device` link, not
 //    virtual) count.
-// The map is looked up afresh at every call, so adapters plugged in later
-// and links added to the folder are found at the next enumeration.
+// The folder is looked at afresh at every call; the default map is scanned
+// again when the last scan is more than a second old (an enumeration asks
+// for all 256 numbers). So adapters plugged in later and links added to the
+// folder are found at the next enumeration. Owner's thread only.
 class ComMap {
  public:
   static constexpr const char* kEnvironment = "INSTRUMENT_UPDATE_PORTS";
@@ -37,6 +40,9 @@ class ComMap {
   std::string m_folder;
   std::string m_sysClassTty;
   std::string m_dev;
+  mutable std::map<uint32_t, std::string> m_cache;
+  mutable std::chrono::steady_clock::time_point m_scanned{};
+  mutable bool m_cacheValid = false;
 };
 
 }  // namespace platform::posix

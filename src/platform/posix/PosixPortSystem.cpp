@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/posix/PortLock.h"
 #include "platform/posix/PosixSerialLine.h"
@@ -23,9 +24,9 @@ int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status) con
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    status = errno == EBUSY                     ? PortStatus::Held
+    status = errno == EBUSY                        ? PortStatus::Held
              : (errno == EACCES || errno == EPERM) ? PortStatus::NoPermission
-                                                  : PortStatus::Absent;
+                                                   : PortStatus::Absent;
     return -1;
   }
   termios t{};
@@ -53,7 +54,10 @@ PortStatus PosixPortSystem::Probe(uint32_t comNumber) {
 PortOpenResult PosixPortSystem::Open(uint32_t comNumber) {
   PortOpenResult result;
   const std::string path = m_map.Path(comNumber);
-  result.device = path;
+  // For messages: the device behind the link, when there is one.
+  std::error_code ec;
+  const std::filesystem::path device = std::filesystem::canonical(path, ec);
+  result.device = ec ? path : device.string();
   const int fd = OpenLocked(path, result.status);
   if (fd < 0) return result;
   // Keeps out other opens by users without CAP_SYS_ADMIN; ptys may refuse.
