@@ -80,6 +80,10 @@ class TUpdateForm {
   // The start text of ProgDevice.ini in the current language.
   void ShowStartText();
 
+  // --- commands of the window (UpdateCommands.cpp)
+  // OK: posts KeyEvent 13 for the update run.
+  void OkBitBtnClick();
+
   // Dispatch every queued Event (nested drains pump the window).
   void DrainEvents();
 
