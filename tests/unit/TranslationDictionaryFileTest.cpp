@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TranslationTestFiles.h"
+#include "translation/DictionaryFile.h"
+#include "translation/Windows1252.h"
+
+namespace {
+
+using translation::DictionaryFile;
+using translation::DictionaryText;
+using translation::TextEncoding;
+
+TEST(TranslationCodePage, SpecialsOf1252AndTheUndefinedBytesRoundTrip) {
+  EXPECT_EQ(translation::Cp1252ToUnicode(0x80), u'\u20AC');
+  EXPECT_EQ(translation::Cp1252ToUnicode(0x84), u'\u201E');
+  EXPECT_EQ(translation::Cp1252ToUnicode(0x9F), u'\u0178');
+  EXPECT_EQ(translation::Cp1252ToUnicode(0x81), u'\u0081');
+  EXPECT_EQ(translation::Cp1252ToUnicode(0xE4), u'\u00E4');
+  for (int b = 0; b < 256; ++b) {
+    bool ok = false;
+    EXPECT_EQ(static_cast<unsigned char>(translation::UnicodeToCp1252(translation::Cp1252ToUnicode(b), &ok)), b);
+    EXPECT_TRUE(ok) << b;
+  }
+  bool lossless = true;
+  EXPECT_EQ(translation::Utf16ToCp1252(u"\u0142\U0001F600x", &lossless), "??x");
+  EXPECT_FALSE(lossless);
+}
+
+TEST(TranslationDictionaryFile, LinesEndAtAnyBreakAndTheTextAtNul) {
+  const auto lines = DictionaryFile::SplitLines(u"a\r\nb\nc\rd\n\re\r\n");
+  EXPECT_EQ(lines, (std::vector<std::u16string>{u"a", u"b", u"c", u"d", u"", u"e"}));
+  EXPECT_EQ(DictionaryFile::SplitLines(u"last"), std::vector<std::u16string>{u"last"});
+  EXPECT_TRUE(DictionaryFile::SplitLines(u"").empty());
+  const std::u16string padded(u"[A]=x\r\n\0\0\0junk", 14);
+  EXPECT_EQ(DictionaryFile::SplitLines(padded), std::vector<std::u16string>{u"[A]=x"});
+}
+
+TEST(TranslationDictionaryFile, ByteOrderMarksPickTheEncodingAndAreWrittenBack) {
+  // "Gerät" in each form, then "€".
+  const std::string ansi = "Ger\xE4t\r\n\x80";
+  const std::string utf8 = "\xEF\xBB\xBFGer\xC3\xA4t\r\n\xE2\x82\xAC";
+  const std::string le = std::string("\xFF\xFEG\0e\0r\0\xE4\0t\0\r\0\n\0\xAC\x20", 18);
+  const std::string be = std::string("\xFE\xFF\0G\0e\0r\0\xE4\0t\0\r\0\n\x20\xAC", 18);
+  const std::vector<std::u16string> expected{u"Ger\u00E4t", u"\u20AC"};
+  const std::pair<std::string, TextEncoding> cases[] = {{ansi, TextEncoding::kWindows1252},
+                                                        {utf8, TextEncoding::kUtf8},
+                                                        {le, TextEncoding::kUtf16Le},
+                                                        {be, TextEncoding::kUtf16Be}};
+  for (const auto& [bytes, encoding] : cases) {
+    const DictionaryText text = DictionaryFile::Decode(bytes);
+    EXPECT_EQ(text.encoding, encoding);
+    EXPECT_EQ(text.lines, expected);
+    // Written back: the same bytes, every line ended by CR LF.
+    std::string crlf = encoding == TextEncoding::kUtf16Le   ? std::string("\r\0\n\0", 4)
+                       : encoding == TextEncoding::kUtf16Be ? std::string("\0\r\0\n", 4)
+                                                            : std::string("\r\n");
+    EXPECT_EQ(DictionaryFile::Encode(text), bytes + crlf) << static_cast<int>(encoding);
+  }
+}
+
+TEST(TranslationDictionaryFile, MalformedUnicodeBecomesReplacementCharacters) {
+  // Bad lead byte, truncated sequence, overlong "/", encoded surrogate, then an odd UTF-16 byte.
+  const auto text = DictionaryFile::Decode("\xEF\xBB\xBF" "a\xFF" "b\xC3" "\xC0\xAF" "\xED\xA0\x80" "\xF0\x9F\x98\x80");
+  EXPECT_EQ(text.lines, std::vector<std::u16string>{u"a\uFFFDb\uFFFD\uFFFD\uFFFD\U0001F600"});
+  EXPECT_EQ(DictionaryFile::Decode(std::string("\xFF\xFE" "A\0B", 5)).lines, std::vector<std::u16string>{u"A"});
+}
+
+TEST(TranslationDictionaryFile, WriteReplacesTheFileWholeAndKeepsItsMode) {
+  TranslationTestFolder folder;
+  const std::string path = folder.File("Update.Deu");
+  TranslationTestFolder::Put(path, "old\r\n");
+  std::filesystem::permissions(path, std::filesystem::perms(0640));
+  std::string error;
+  ASSERT_TRUE(DictionaryFile::Write(path, "new\r\n", error)) << error;
+  EXPECT_EQ(TranslationTestFolder::Get(path), "new\r\n");
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+
+  EXPECT_FALSE(DictionaryFile::Write(folder.File("missing/Update.Deu"), "x", error));
+  EXPECT_NE(error.find("missing/Update.Deu"), std::string::npos);
+
+  DictionaryText text;
+  EXPECT_FALSE(DictionaryFile::Read(folder.Path().string(), text, error));
+  EXPECT_FALSE(DictionaryFile::Read(folder.File("none"), text, error));
+  EXPECT_NE(error.find("none"), std::string::npos);
+}
+
+}  // namespace
