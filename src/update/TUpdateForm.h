@@ -14,6 +14,7 @@
 #include "platform/Host.h"
 #include "platform/Timer.h"
 #include "serial/TDelay.h"
+#include "translation/TLanguage.h"
 #include "update/DeviceEntry.h"
 #include "update/DeviceRecord.h"
 #include "update/UpdateEnvironment.h"
@@ -83,6 +84,10 @@ class TUpdateForm {
   // --- commands of the window (UpdateCommands.cpp)
   // OK: posts KeyEvent 13 for the update run.
   void OkBitBtnClick();
+  // The language menu items (tag 0 German, 1 English).
+  void LanguageClick(int tag);
+  // Sets the dictionary of the current language and translates the window.
+  void TranslateWindow();
 
   // Dispatch every queued Event (nested drains pump the window).
   void DrainEvents();
@@ -93,6 +98,7 @@ class TUpdateForm {
   core::EventQueue& Queue() { return m_queue; }
   core::TimerSlots& Slots() { return m_timerSlots; }
   serial::TDelay& Wait() { return m_wait; }
+  translation::TLanguage& UpdateSprachDialog() { return m_sprachDialog; }
   platform::Timer& SecTimer() { return *m_secTimer; }
   platform::Timer& TitleTimer() { return *m_titleTimer; }
   platform::Timer& SlotTimer(int tag) { return *m_timers.at(static_cast<size_t>(tag - 1)); }
@@ -144,6 +150,7 @@ class TUpdateForm {
   std::unique_ptr<platform::Timer> m_secTimer;
   std::unique_ptr<platform::Timer> m_titleTimer;
   serial::TDelay m_wait;
+  translation::TLanguage m_sprachDialog{"own.lng"};
 
   UpdateSettings m_settings;
   std::vector<DeviceEntry> m_deviceTable;

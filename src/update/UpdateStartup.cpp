@@ -52,6 +52,7 @@ bool TUpdateForm::FormCreate() {
 
   ScanPackageFiles();
   ShowStartText();
+  TranslateWindow();
   return true;
 }
 

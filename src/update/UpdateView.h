@@ -5,6 +5,10 @@
 
 #include "update/Control.h"
 
+namespace translation {
+class TLanguage;
+}
+
 namespace update {
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
@@ -55,6 +59,10 @@ class UpdateView {
   virtual void ShowException(const std::string& message) = 0;
   // The open-file dialog, starting in `directory`; nothing on cancel.
   virtual std::optional<std::string> OpenFileDialog(const std::string& directory) = 0;
+
+  // Translate the whole window through the language's dictionary (its
+  // current Dialogfile); the window reports a dictionary it cannot write.
+  virtual void TranslateDialog(translation::TLanguage& language) = 0;
 
   // Close the window; the program ends when the message loop sees it.
   virtual void CloseWindow() = 0;

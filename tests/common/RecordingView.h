@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "translation/TLanguage.h"
 #include "update/UpdateView.h"
 
 namespace testing_support {
@@ -89,6 +90,8 @@ class RecordingView : public update::UpdateView {
     if (!fileAnswers.empty()) fileAnswers.pop_front();
     return answer;
   }
+  // Records the dictionary the window would be translated with.
+  void TranslateDialog(translation::TLanguage& language) override { translations.push_back(language.Dialogfile()); }
   void CloseWindow() override { closed = true; }
 
   std::array<ControlState, static_cast<size_t>(update::Control::kCount)> controls{};
@@ -105,6 +108,7 @@ class RecordingView : public update::UpdateView {
   std::vector<std::string> exceptions;
   std::vector<std::string> fileDialogs;
   std::deque<std::optional<std::string>> fileAnswers;
+  std::vector<std::string> translations;
   bool closed = false;
 };
 

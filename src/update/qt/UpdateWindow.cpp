@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 
+#include "translation/qt/TranslateDialog.h"
 #include "update/TUpdateForm.h"
 #include "update/qt/QtText.h"
 
@@ -49,15 +50,20 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QMainWindow(parent), m_binding(Set
   m_ui.OkBitBtn->setFocus(Qt::OtherFocusReason);
 
   connect(m_ui.UpdateEnd, &QAction::triggered, this, [this] { close(); });
+  for (QAction* item : {m_ui.Deutsch, m_ui.Englisch}) {
+    connect(item, &QAction::triggered, this, [this, item] {
+      if (m_form) m_form->LanguageClick(item->property("Tag").toInt());
+    });
+  }
 }
 
 UpdateWindow::~UpdateWindow() = default;
 
 void UpdateWindow::Attach(TUpdateForm* form) {
   m_form = form;
-  m_ui.OkBitBtn->disconnect(this);
+  if (m_okConnection) disconnect(m_okConnection);
   if (!form) return;
-  connect(m_ui.OkBitBtn, &QPushButton::clicked, this, [this] {
+  m_okConnection = connect(m_ui.OkBitBtn, &QPushButton::clicked, this, [this] {
     if (m_form) m_form->OkBitBtnClick();
   });
 }
@@ -195,6 +201,10 @@ std::optional<std::string> UpdateWindow::OpenFileDialog(const std::string& direc
   const QString chosen = QFileDialog::getOpenFileName(this, QString(), ToQt(directory));
   if (chosen.isEmpty()) return std::nullopt;
   return FromQt(chosen);
+}
+
+void UpdateWindow::TranslateDialog(translation::TLanguage& language) {
+  if (!translation::qt::TranslateDialog(language, *this, false)) ShowException(language.LastError());
 }
 
 void UpdateWindow::CloseWindow() { close(); }

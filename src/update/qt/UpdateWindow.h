@@ -51,6 +51,7 @@ class UpdateWindow final : public QMainWindow, public UpdateView {
                            MessageButtons buttons) override;
   void ShowException(const std::string& message) override;
   std::optional<std::string> OpenFileDialog(const std::string& directory) override;
+  void TranslateDialog(translation::TLanguage& language) override;
   void CloseWindow() override;
 
  protected:
@@ -62,6 +63,7 @@ class UpdateWindow final : public QMainWindow, public UpdateView {
   FormBinding m_binding;
   std::array<QLabel*, kStatusPanelCount> m_panels{};
   TUpdateForm* m_form = nullptr;
+  QMetaObject::Connection m_okConnection;
   bool m_closed = false;
 };
 
