@@ -17,6 +17,7 @@
 #include "translation/TLanguage.h"
 #include "update/DeviceEntry.h"
 #include "update/DeviceRecord.h"
+#include "update/IniLines.h"
 #include "update/UpdateEnvironment.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateView.h"
@@ -52,6 +53,9 @@ class TUpdateForm {
   int ReadUpdateIni(const std::string& fileName);
   int SaveUpdateIni(const std::string& fileName);
   int ReadProgDeviceIni(const std::string& fileName);
+  // The same two readers on lines already loaded.
+  void ReadUpdateLines(const IniLines& ini);
+  void ReadProgDeviceLines(const IniLines& ini);
   // The folder of the user's copy of Update.ini, or empty (see the README).
   std::string ConfigDirectory();
   // 1 and the shared public folder in `buffer`, or 0.

@@ -149,6 +149,12 @@ int TUpdateForm::ReadUpdateIni(const std::string& fileName) {
                       MessageButtons::Ok);
     return -1;
   }
+  ReadUpdateLines(*ini);
+  return 0;
+}
+
+void TUpdateForm::ReadUpdateLines(const IniLines& lines) {
+  const IniLines* ini = &lines;
   constexpr size_t kCap = UpdateSettings::kValueCapacity;
   const std::string language = ini->Value("Language", kCap);
   const std::string baud = ini->Value("Baud", kCap);
@@ -189,7 +195,6 @@ int TUpdateForm::ReadUpdateIni(const std::string& fileName) {
     }
   }
   m_settings.NoVersionTest = exception.find("NOVERSIONTEST") != std::string::npos;
-  return 0;
 }
 
 int TUpdateForm::SaveUpdateIni(const std::string& fileName) {
@@ -229,8 +234,13 @@ int TUpdateForm::ReadProgDeviceIni(const std::string& fileName) {
                       MessageButtons::Ok);
     return -1;
   }
+  ReadProgDeviceLines(*ini);
+  return 0;
+}
+
+void TUpdateForm::ReadProgDeviceLines(const IniLines& ini) {
   m_deviceTable.clear();
-  const std::vector<std::string>& lines = ini->Lines();
+  const std::vector<std::string>& lines = ini.Lines();
   auto value = [&lines](size_t first, size_t count, const char* key) {
     return IniLines::ValueIn(lines, first, count, key, kProgDeviceValueCapacity);
   };
@@ -301,7 +311,6 @@ int TUpdateForm::ReadProgDeviceIni(const std::string& fileName) {
     if (main.find(".HEX") != std::string::npos) m_loaderKind |= 3;
   }
   m_configuredStartMode = m_startMode;
-  return 0;
 }
 
 std::optional<std::string> TUpdateForm::FindProgDefFile(int32_t prozTyp) const {
