@@ -205,6 +205,71 @@ TEST(UpdateWindowTest, StartInTheWindowAndReturnPressesOk) {
   window.Attach(nullptr);
 }
 
+// The dictionaries of the demo package: complete for the window (a start in
+// either language writes nothing), with the umlauts shown right.
+class DemoDictionaryTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(DemoDictionaryTest, CompleteForTheWindow) {
+  const int language = GetParam();
+  testing_support::TempFolder folder;
+  const std::filesystem::path demo = IU_DEMO_DIR;
+  for (const char* name : {"ProgDevice.ini", "Update.Deu", "Update.Eng"}) {
+    std::filesystem::copy_file(demo / name, folder.Path() / name);
+  }
+  folder.Write("Update.ini", "Language=" + std::to_string(language) + "\r\n");
+  const std::string before = folder.Read(language == 1 ? "Update.Eng" : "Update.Deu");
+
+  platform::sim::SimHost host;
+  UpdateWindow window;
+  update::TUpdateForm form(host, window, testing_support::MakeEnvironment(folder.Path()));
+  window.Attach(&form);
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_FALSE(form.UpdateSprachDialog().RecordMode());
+  EXPECT_FALSE(form.UpdateSprachDialog().DictionaryChanged()) << "an entry is missing";
+  EXPECT_EQ(folder.Read(language == 1 ? "Update.Eng" : "Update.Deu"), before);
+
+  auto* group = window.findChild<QGroupBox*>("UpdateGroupBox");
+  auto* open = window.findChild<QAction*>("LoadProgFile");
+  auto* memo = window.findChild<QPlainTextEdit*>("UpdateMemo");
+  if (language == 1) {
+    EXPECT_EQ(group->title(), "Device");
+    EXPECT_EQ(window.findChild<QMenu*>("Bearbeiten")->title(), "&File");
+    EXPECT_EQ(open->text(), "Open program file ...");
+    EXPECT_EQ(window.findChild<QPushButton*>("OkBitBtn")->toolTip(), "Start the update");
+    EXPECT_TRUE(memo->toPlainText().startsWith("Connect the instrument"));
+  } else {
+    EXPECT_EQ(group->title(), QString::fromUtf8("Gerät"));
+    EXPECT_EQ(open->text(), QString::fromUtf8("Programm-Datei öffnen ..."));
+    EXPECT_TRUE(memo->toPlainText().startsWith(QString::fromUtf8("Schließen Sie das Gerät an")));
+  }
+
+  // Switching back and forth goes through both dictionaries and changes neither.
+  form.LanguageClick(1 - language);
+  form.LanguageClick(language);
+  EXPECT_EQ(group->title(), language == 1 ? QString("Device") : QString::fromUtf8("Gerät"));
+  EXPECT_EQ(folder.Read("Update.Deu"), testing_support::TempFolder::ReadFile(demo / "Update.Deu"));
+  EXPECT_EQ(folder.Read("Update.Eng"), testing_support::TempFolder::ReadFile(demo / "Update.Eng"));
+  window.Attach(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, DemoDictionaryTest, ::testing::Values(0, 1));
+
+TEST(UpdateWindowTest, WithoutADictionaryTheWindowRecordsOne) {
+  testing_support::TempFolder folder;
+  folder.Write("Update.ini", "Language=1\r\n");
+  folder.Write("ProgDevice.ini", "");
+  platform::sim::SimHost host;
+  UpdateWindow window;
+  update::TUpdateForm form(host, window, testing_support::MakeEnvironment(folder.Path()));
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(window.findChild<QGroupBox*>("UpdateGroupBox")->title(), QString::fromUtf8("Gerät"))
+      << "captions stay as designed";
+  const std::string recorded = folder.Read("Update.Eng");
+  EXPECT_NE(recorded.find("[OkBitBtn]=\r\n[Hint][OkBitBtn]:=\r\n"), std::string::npos) << recorded;
+  EXPECT_NE(recorded.find("[DevpH720q]=\r\n"), std::string::npos);
+  EXPECT_EQ(recorded.find("[UpdateMemo]"), std::string::npos) << "the log is not translated";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

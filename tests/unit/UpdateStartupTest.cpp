@@ -122,3 +122,31 @@ TEST_F(UpdateStartupTest, AtMost160PackageFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UpdateStartupTest, TranslationAtStartAndLanguageSwitch) {
+  Package("Language=1\r\nVersion=2.0\r\nBaud=3\r\n",
+          Entry("FW.TXT"), "StarttextD=Willkommen\r\nStarttextE=Welcome\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
+  TUpdateForm& form = Start();
+  ASSERT_EQ(m_view.translations.size(), 1u);
+  EXPECT_EQ(m_view.translations[0], (m_folder.Path() / "Update.Eng").string());
+
+  form.LanguageClick(0);
+  EXPECT_EQ(form.Language(), 0);
+  EXPECT_TRUE(m_view.Checked(Control::Deutsch));
+  EXPECT_FALSE(m_view.Checked(Control::Englisch));
+  ASSERT_EQ(m_view.translations.size(), 2u);
+  EXPECT_EQ(m_view.translations[1], (m_folder.Path() / "Update.Deu").string());
+  EXPECT_EQ(m_view.memo, std::vector<std::string>{"Willkommen"}) << "the log starts anew in the new language";
+  EXPECT_EQ(m_folder.Read("Update.ini"), "Language=0\r\nVersion=2.0\r\nBaud=3\r\nCom=\r\nException=\r\n");
+}
+
+TEST_F(UpdateStartupTest, DictionaryFoundInAnyCase) {
+  Package("Language=0\r\n", "", "");
+  m_folder.Write("update.deu", "[UpdateForm]Download ::=Herunterladen\r\n");
+  Start();
+  EXPECT_EQ(m_view.translations.at(0), (m_folder.Path() / "update.deu").string());
+}
+
+}  // namespace
