@@ -13,7 +13,10 @@
 #include "core/TimerSlots.h"
 #include "platform/Host.h"
 #include "platform/Timer.h"
+#include "platform/PortSystem.h"
+#include "serial/TComPort.h"
 #include "serial/TDelay.h"
+#include "serial/V24Listener.h"
 #include "translation/TLanguage.h"
 #include "update/DeviceEntry.h"
 #include "update/DeviceRecord.h"
@@ -28,7 +31,7 @@ namespace update {
 // and drives the window through UpdateView. Its operations are spread over
 // files by concern (UpdateStartup, UpdateConfig, PackageScan, UpdatePorts,
 // UpdateProgress, UpdateLog). GUI thread only, except ReportProgress.
-class TUpdateForm {
+class TUpdateForm final : public serial::V24Listener {
  public:
   static constexpr int kTimerCount = 5;
   static constexpr uint32_t kSecTimerMs = 500;
@@ -36,9 +39,10 @@ class TUpdateForm {
   static constexpr size_t kMaxDeviceEntries = 255;
   static constexpr size_t kMaxPackageFiles = 160;
 
-  // The view must outlive the form. Nothing happens until FormCreate.
-  TUpdateForm(platform::Host& host, UpdateView& view, UpdateEnvironment environment);
-  ~TUpdateForm();
+  // The view and the port system must outlive the form. Nothing happens
+  // until FormCreate.
+  TUpdateForm(platform::Host& host, platform::PortSystem& ports, UpdateView& view, UpdateEnvironment environment);
+  ~TUpdateForm() override;
   TUpdateForm(const TUpdateForm&) = delete;
   TUpdateForm& operator=(const TUpdateForm&) = delete;
 
@@ -64,6 +68,16 @@ class TUpdateForm {
 
   // --- package files (PackageScan.cpp)
   void ScanPackageFiles();
+
+  // --- ports (UpdatePorts.cpp)
+  // Lists the usable COM ports (ComNumbers).
+  void EnumeratePorts();
+  // One TComPort per usable port (or the fixed one); status panel 0.
+  void OpenPorts();
+  // Closes and releases every port of the PortTable.
+  void ClosePorts();
+  // The ports' notifications, on the GUI thread.
+  void OnV24Message(uint32_t message, uint32_t comNumber) override;
 
   // --- progress and title (UpdateProgress.cpp)
   std::string ShowPercent(const std::string& prefix, float percent);
@@ -103,6 +117,13 @@ class TUpdateForm {
   core::TimerSlots& Slots() { return m_timerSlots; }
   serial::TDelay& Wait() { return m_wait; }
   translation::TLanguage& UpdateSprachDialog() { return m_sprachDialog; }
+  serial::TComPort& UpdateCom() { return m_updateCom; }
+  // PortTable[index]: null once the window has closed its ports.
+  serial::TComPort* Port(int index) const {
+    return index >= 0 && index < static_cast<int>(m_portTable.size()) ? m_portTable[static_cast<size_t>(index)]
+                                                                       : nullptr;
+  }
+  int PortTableSize() const { return static_cast<int>(m_portTable.size()); }
   platform::Timer& SecTimer() { return *m_secTimer; }
   platform::Timer& TitleTimer() { return *m_titleTimer; }
   platform::Timer& SlotTimer(int tag) { return *m_timers.at(static_cast<size_t>(tag - 1)); }
@@ -164,6 +185,11 @@ class TUpdateForm {
   int m_loaderKind = 0;
   std::vector<std::string> m_packageFiles;
 
+  platform::PortSystem& m_ports;
+  // UpdateCom is PortTable[0]; the further ports are owned by the window.
+  serial::TComPort m_updateCom;
+  std::vector<std::unique_ptr<serial::TComPort>> m_ownedPorts;
+  std::vector<serial::TComPort*> m_portTable;
   std::vector<int> m_comNumbers;  // 1-based COM numbers of the usable ports
   int m_portsInUse = 0;
   int m_devicePort = -1;  // PortTable index where the instrument answered

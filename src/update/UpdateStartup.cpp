@@ -3,14 +3,33 @@
 
 namespace update {
 
-TUpdateForm::TUpdateForm(platform::Host& host, UpdateView& view, UpdateEnvironment environment)
+TUpdateForm::TUpdateForm(platform::Host& host, platform::PortSystem& ports, UpdateView& view,
+                         UpdateEnvironment environment)
     : m_host(host),
       m_view(view),
       m_environment(std::move(environment)),
       m_guiThread(std::this_thread::get_id()),
       m_self(std::make_shared<TUpdateForm*>(this)),
       m_timerSlots(m_queue, [this] { DrainEvents(); }),
-      m_wait(host.GetClock(), host.Pump()) {
+      m_wait(host.GetClock(), host.Pump()),
+      m_ports(ports),
+      m_updateCom(ports, host.Pump()) {
+  // UpdateCom: 8 data bits, 2 stop bits, no parity, 4800 baud, no handshake;
+  // read time-out 0 ms + 1 ms per byte, write 10000 ms + 1 ms per byte; NUL
+  // bytes discarded; no settings file (StreamOn stays off).
+  serial::TV24Parameter& v24 = m_updateCom.V24();
+  v24.SetDatenBits(serial::D_8);
+  v24.SetStopBits(serial::S_2);
+  v24.SetParitaet(serial::NoParity);
+  v24.SetBaudrate(serial::B__4800);
+  v24.SetHandshake(serial::NoHandshake);
+  v24.SetRXTimeOut(0);
+  v24.SetRXTimeOutproChar(1);
+  v24.SetTXTimeOut(10000);
+  v24.SetTXTimeOutproChar(1);
+  v24.SetKeinNullZeichen(true);
+  m_updateCom.SetDatei("ComData.cfg");
+
   for (int i = 0; i < kTimerCount; ++i) {
     m_timers[static_cast<size_t>(i)] = host.CreateTimer();
     m_timers[static_cast<size_t>(i)]->SetTag(i + 1);
@@ -25,7 +44,7 @@ TUpdateForm::TUpdateForm(platform::Host& host, UpdateView& view, UpdateEnvironme
   m_wait.SetDividend(1);
 }
 
-TUpdateForm::~TUpdateForm() = default;
+TUpdateForm::~TUpdateForm() { ClosePorts(); }
 
 void TUpdateForm::DrainEvents() { core::DrainEvents(m_queue, m_guiBusy, m_host.Pump()); }
 
@@ -44,6 +63,10 @@ bool TUpdateForm::FormCreate() {
   m_airPressureIndex = -1;
   m_versionCheck = 1;
 
+  // The update run's state machine joins the queue as its first handler here.
+
+  EnumeratePorts();
+
   m_packageFiles.clear();
   m_bslHintShown = false;
   m_frameSeen = false;
@@ -53,12 +76,14 @@ bool TUpdateForm::FormCreate() {
   ScanPackageFiles();
   ShowStartText();
   TranslateWindow();
+  OpenPorts();
   return true;
 }
 
 void TUpdateForm::FormClose() {
   m_view.SetVisible(Control::StopPanel, true);
   m_view.Repaint(Control::StopPanel);
+  ClosePorts();
 }
 
 }  // namespace update

@@ -22,6 +22,7 @@ constexpr std::array<TextPair, static_cast<size_t>(TextId::kCount)> kTexts{{
     {"Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet",
      "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet"},
     {"Error", "Error"},
+    {"Fehler", "Error"},
     {"Update [beendet]", "Update [ready]"},
     {u8"Gerät"_latin1, "device"},
 }};

@@ -9,6 +9,7 @@ enum class TextId {
   ConfigFile1Missing,
   ConfigFile2Missing,
   CaptionError,
+  CaptionPortError,
   UpdateReady,
   DefaultDeviceName,
   kCount

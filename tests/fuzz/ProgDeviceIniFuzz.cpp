@@ -8,6 +8,7 @@
 
 #include "RecordingView.h"
 #include "platform/sim/SimHost.h"
+#include "platform/sim/SimPortSystem.h"
 #include "update/IniLines.h"
 #include "update/TUpdateForm.h"
 
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   update::UpdateEnvironment environment;
   environment.workingDirectory = std::filesystem::path("/nonexistent");
   environment.getEnv = [](const std::string&) { return std::nullopt; };
-  update::TUpdateForm form(host, view, environment);
+  platform::sim::SimPortSystem ports(host.Time());
+  update::TUpdateForm form(host, ports, view, environment);
   form.ReadProgDeviceLines(update::IniLines::Parse(std::string_view(reinterpret_cast<const char*>(data), size)));
   using E = update::DeviceEntry;
   if (form.DeviceTable().size() > update::TUpdateForm::kMaxDeviceEntries) std::abort();

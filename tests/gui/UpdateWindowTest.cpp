@@ -20,6 +20,7 @@
 
 #include "PackageFolder.h"
 #include "platform/sim/SimHost.h"
+#include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
 #include "update/qt/UpdateWindow.h"
 
@@ -183,8 +184,10 @@ TEST(UpdateWindowTest, StartInTheWindowAndReturnPressesOk) {
                "StarttextD=Bitte das Ger\xE4t anschlie\xDF" "en\r\nStarttextE=x\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
   folder.Write("fw.hex", "");
   platform::sim::SimHost host;
+  platform::sim::SimPortSystem ports(host.Time());
+  ports.AddLine(1);
   UpdateWindow window;
-  update::TUpdateForm form(host, window, testing_support::MakeEnvironment(folder.Path()));
+  update::TUpdateForm form(host, ports, window, testing_support::MakeEnvironment(folder.Path()));
   window.Attach(&form);
   ASSERT_TRUE(form.FormCreate());
   window.show();
@@ -220,8 +223,10 @@ TEST_P(DemoDictionaryTest, CompleteForTheWindow) {
   const std::string before = folder.Read(language == 1 ? "Update.Eng" : "Update.Deu");
 
   platform::sim::SimHost host;
+  platform::sim::SimPortSystem ports(host.Time());
+  ports.AddLine(1);
   UpdateWindow window;
-  update::TUpdateForm form(host, window, testing_support::MakeEnvironment(folder.Path()));
+  update::TUpdateForm form(host, ports, window, testing_support::MakeEnvironment(folder.Path()));
   window.Attach(&form);
   ASSERT_TRUE(form.FormCreate());
   EXPECT_FALSE(form.UpdateSprachDialog().RecordMode());
@@ -259,8 +264,10 @@ TEST(UpdateWindowTest, WithoutADictionaryTheWindowRecordsOne) {
   folder.Write("Update.ini", "Language=1\r\n");
   folder.Write("ProgDevice.ini", "");
   platform::sim::SimHost host;
+  platform::sim::SimPortSystem ports(host.Time());
+  ports.AddLine(1);
   UpdateWindow window;
-  update::TUpdateForm form(host, window, testing_support::MakeEnvironment(folder.Path()));
+  update::TUpdateForm form(host, ports, window, testing_support::MakeEnvironment(folder.Path()));
   ASSERT_TRUE(form.FormCreate());
   EXPECT_EQ(window.findChild<QGroupBox*>("UpdateGroupBox")->title(), QString::fromUtf8("Gerät"))
       << "captions stay as designed";

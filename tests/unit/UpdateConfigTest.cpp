@@ -8,6 +8,7 @@
 #include "PackageFolder.h"
 #include "RecordingView.h"
 #include "platform/sim/SimHost.h"
+#include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
 
 namespace {
@@ -41,13 +42,14 @@ class UpdateConfigTest : public ::testing::Test {
  protected:
   TUpdateForm& Form(std::map<std::string, std::string> variables = {}) {
     variables.emplace("HOME", (m_folder.Path() / "home").string());
-    m_form = std::make_unique<TUpdateForm>(m_host, m_view, MakeEnvironment(Work(), variables));
+    m_form = std::make_unique<TUpdateForm>(m_host, m_portSystem, m_view, MakeEnvironment(Work(), variables));
     return *m_form;
   }
   virtual std::filesystem::path Work() const { return m_folder.Path(); }
 
   TempFolder m_folder;
   platform::sim::SimHost m_host;
+  platform::sim::SimPortSystem m_portSystem{m_host.Time()};
   RecordingView m_view;
   std::unique_ptr<TUpdateForm> m_form;
 };

@@ -7,6 +7,7 @@
 #include "PackageFolder.h"
 #include "RecordingView.h"
 #include "platform/sim/SimHost.h"
+#include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
 
 namespace {
@@ -18,10 +19,11 @@ using update::TUpdateForm;
 
 class UpdateProgressTest : public ::testing::Test {
  protected:
-  UpdateProgressTest() : m_form(m_host, m_view, MakeEnvironment(m_folder.Path())) {}
+  UpdateProgressTest() : m_form(m_host, m_portSystem, m_view, MakeEnvironment(m_folder.Path())) {}
 
   TempFolder m_folder;
   platform::sim::SimHost m_host;
+  platform::sim::SimPortSystem m_portSystem{m_host.Time()};
   RecordingView m_view;
   TUpdateForm m_form;
 };
@@ -124,9 +126,10 @@ TEST_F(UpdateProgressTest, ReportsFromAnotherThreadRunOnTheGuiThread) {
 TEST(UpdateProgressLifetimeTest, AReportPostedAfterTheFormIsGoneIsDropped) {
   TempFolder folder;
   platform::sim::SimHost host;
+  platform::sim::SimPortSystem ports(host.Time());
   RecordingView view;
   {
-    TUpdateForm form(host, view, MakeEnvironment(folder.Path()));
+    TUpdateForm form(host, ports, view, MakeEnvironment(folder.Path()));
     std::thread([&form] { form.ReportProgress(10, 5); }).join();
   }
   host.Time().ProcessMessages();

@@ -5,6 +5,7 @@
 #include "PackageFolder.h"
 #include "RecordingView.h"
 #include "platform/sim/SimHost.h"
+#include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
 
 namespace {
@@ -32,13 +33,14 @@ class UpdateStartupTest : public ::testing::Test {
     m_folder.Write("ProgDevice.ini", entries + texts);
   }
   TUpdateForm& Start() {
-    m_form = std::make_unique<TUpdateForm>(m_host, m_view, MakeEnvironment(m_folder.Path()));
+    m_form = std::make_unique<TUpdateForm>(m_host, m_portSystem, m_view, MakeEnvironment(m_folder.Path()));
     EXPECT_TRUE(m_form->FormCreate());
     return *m_form;
   }
 
   TempFolder m_folder;
   platform::sim::SimHost m_host;
+  platform::sim::SimPortSystem m_portSystem{m_host.Time()};
   RecordingView m_view;
   std::unique_ptr<TUpdateForm> m_form;
 };
