@@ -117,8 +117,8 @@ TEST_F(SerialSimLine, ReadEndsTwentyMillisecondsAfterTheLastByte) {
   peer.format = Format(4800);
   auto port = OpenPort();
   port->ChangeV24TimeOut(2000, -1, 0, -1);
-  SendFromFarEnd("AB");       // 2 x 2292 us
-  SendAt(4583 + 15'000, "CD");  // a gap of 15 ms joins the burst
+  SendFromFarEnd("AB");           // 2 x 2292 us
+  SendAt(4583 + 15'000, "CD");    // a gap of 15 ms joins the burst
   SendAt(24'166 + 30'000, "EF");  // a gap of 30 ms ends it
   const std::string first = ReadText(*port);
   EXPECT_EQ(first, "ABCD");
@@ -302,7 +302,11 @@ TEST_F(SerialSimLine, HeldAndAbsentPortsAreListedAndRefusedWithTheirName) {
   port.SetErrorBox([&](const std::string& text) { boxes.push_back(text); });
   EXPECT_FALSE(port.Open(this, 11, true));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("COM12 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[0].rfind("COM12 konnte nicht ge\xF6"
+                           "ffnet werden!",
+                           0),
+            0u)
+      << boxes[0];
   port.SetLanguage(1);
   EXPECT_FALSE(port.Open(this, 4, false));
   EXPECT_EQ(boxes.size(), 1u) << "no box without showError";
@@ -314,6 +318,81 @@ TEST_F(SerialSimLine, HeldAndAbsentPortsAreListedAndRefusedWithTheirName) {
   port.Check_AllV24();
   EXPECT_EQ(port.GetMaxV24Useable(), 1);
   EXPECT_FALSE(port.Open(this, 2, false));
+}
+
+TEST_F(SerialSimLine, APortWithoutPermissionIsInNeitherListAndItsErrorSaysWhatHelps) {
+  ports.SetNoPermission(5, true);
+  TComPort port(ports, time);
+  EXPECT_EQ(port.GetMaxV24Devices(), 1) << "only COM3";
+  std::vector<std::string> boxes;
+  port.SetErrorBox([&](const std::string& text) { boxes.push_back(text); });
+  EXPECT_FALSE(port.Open(this, 4, true));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("COM5 konnte nicht ge\xF6"
+                           "ffnet werden!",
+                           0),
+            0u);
+  EXPECT_NE(boxes[0].find("Gruppe dialout"), std::string::npos) << boxes[0];
+  port.SetLanguage(1);
+  EXPECT_FALSE(port.Open(this, 4, true));
+  EXPECT_EQ(boxes[1].rfind("Cannot open COM5! ", 0), 0u);
+  EXPECT_NE(boxes[1].find("group dialout"), std::string::npos) << boxes[1];
+}
+
+TEST_F(SerialSimLine, AutoSearchOpensTheFirstPortThatCanBeOpened) {
+  ports.SetHeldElsewhere(1, true);
+  ports.AddLine(9);
+  TComPort port(ports, time);
+  port.InitParameter(serial::V24ParameterTag{}, true);
+  EXPECT_TRUE(port.AutoSearch());
+  ASSERT_TRUE(port.Open(this, 8, false)) << "the number given is overridden by the search";
+  EXPECT_EQ(port.ComNumber(), 3u);
+  EXPECT_EQ(port.V24().Schnittstelle(), serial::Com__3) << "the record holds the port opened";
+}
+
+TEST_F(SerialSimLine, NotificationPauseDelaysTheNextRound) {
+  peer.format = Format(4800);
+  auto port = OpenPort();
+  port->ChangeRXNotifyDelay(100);
+  EXPECT_EQ(port->GetRXNotificationTime(), 100u);
+  SendAt(0, "a");
+  time.RunFor(10);
+  EXPECT_EQ(ReadText(*port), "a");
+  SendAt(time.NowMicros() + 20'000, "b");
+  time.RunFor(200);
+  ASSERT_EQ(Count(serial::WM_V24_RX), 2);
+  EXPECT_GE(messages[1].tick, 101u) << "the reader slept 100 ms after the first notification";
+  port->Close();
+  EXPECT_EQ(port->GetRXNotificationTime(), 0u);
+  port->ChangeRXNotifyDelay(50);  // closed: nothing
+  port->Reset_SetAktiv();
+}
+
+TEST_F(SerialSimLine, ResetSetAktivAndClearBuffer) {
+  peer.format = Format(4800);
+  auto port = OpenPort();
+  SendAt(0, "abc");
+  time.RunFor(20);
+  ASSERT_EQ(Count(serial::WM_V24_RX), 1);
+  port->Reset_SetAktiv();
+  SendAt(time.NowMicros(), "d");
+  time.RunFor(100);  // "abc" still waits: the reader looks every 50 ms
+  EXPECT_EQ(Count(serial::WM_V24_RX), 2) << "notified again without a Read";
+  EXPECT_TRUE(port->ClearBuffer(platform::PURGE_RXCLEAR | platform::PURGE_TXCLEAR));
+  EXPECT_EQ(ReadText(*port), "");
+  port->Close();
+  EXPECT_FALSE(port->ClearBuffer(platform::PURGE_RXCLEAR));
+}
+
+TEST_F(SerialSimLine, NotificationsOfADestroyedPortAreDropped) {
+  peer.format = Format(4800);
+  auto port = OpenPort();
+  SendAt(0, "abc");
+  time.Sleep(20);  // the reader posts, nobody pumps
+  EXPECT_EQ(time.PendingMessages(), 1u);
+  port.reset();
+  time.ProcessMessages();
+  EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

@@ -116,7 +116,6 @@ class SimSerialLine final : public SimLineFarEnd {
   DCB m_dcb{};
   COMMTIMEOUTS m_timeouts{};
   std::deque<uint8_t> m_rx;
-  uint64_t m_lastTakenMicros = 0;
 
   // The port's reader.
   SerialLineEvents* m_events = nullptr;
