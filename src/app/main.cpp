@@ -2,20 +2,13 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "platform/PortSystem.h"
+#include "platform/posix/PosixPortSystem.h"
 #include "platform/qt/QtHost.h"
 #include "update/TUpdateForm.h"
 #include "update/UpdateEnvironment.h"
 #include "update/qt/UpdateWindow.h"
 
 namespace {
-
-// Until the POSIX serial lines land, the program sees no ports.
-class NoPortSystem final : public platform::PortSystem {
- public:
-  platform::PortStatus Probe(uint32_t) override { return platform::PortStatus::Absent; }
-  platform::PortOpenResult Open(uint32_t) override { return {}; }
-};
 
 void ShowExceptionBox(const char* message) {
   QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromLocal8Bit(message));
@@ -49,7 +42,9 @@ int main(int argc, char** argv) {
   UpdateApplication app(argc, argv);
   try {
     platform::qt::QtHost host;
-    NoPortSystem ports;
+    // COMn: the INSTRUMENT_UPDATE_PORTS folder when set, else the machine's
+    // serial devices (see the README).
+    platform::posix::PosixPortSystem ports;
     update::qt::UpdateWindow window;
     update::TUpdateForm form(host, ports, window, update::UpdateEnvironment::FromProcess());
     window.Attach(&form);
