@@ -46,7 +46,7 @@ TEST(UpdateDemoPackageTest, EveryProfileHasAnEntryAndEveryEntryItsFile) {
   }
 
   std::set<std::string> generated;
-  std::ifstream list(std::filesystem::path(IU_DEMO_DIR) / "firmware.list");
+  std::ifstream list(IU_FIRMWARE_LIST);
   for (std::string line; std::getline(list, line);) {
     if (!line.empty() && line[0] != '#') generated.insert(line.substr(0, line.find(' ')));
   }
