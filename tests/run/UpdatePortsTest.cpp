@@ -2,8 +2,7 @@
 // panel 0 says, how settings are shared, data notifications, and closing.
 #include <gtest/gtest.h>
 
-#include "PackageFolder.h"
-#include "RecordingView.h"
+#include "UpdateFormRig.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
@@ -38,18 +37,16 @@ struct DataEvents {
 class UpdatePortsTest : public ::testing::Test {
  protected:
   TUpdateForm& Start(const std::string& updateIni) {
-    m_folder.Write("Update.ini", updateIni);
-    m_folder.Write("ProgDevice.ini", "StarttextD=\r\nStarttextE=\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
-    m_form = std::make_unique<TUpdateForm>(m_host, m_ports, m_view, MakeEnvironment(m_folder.Path()));
-    EXPECT_TRUE(m_form->FormCreate());
-    return *m_form;
+    m_rig.Package(updateIni);
+    EXPECT_TRUE(m_rig.Start());
+    return *m_rig.form;
   }
 
-  TempFolder m_folder;
-  platform::sim::SimHost m_host;
-  platform::sim::SimPortSystem m_ports{m_host.Time()};
-  RecordingView m_view;
-  std::unique_ptr<TUpdateForm> m_form;
+  testing_support::UpdateFormRig m_rig;
+  TempFolder& m_folder = m_rig.folder;
+  platform::sim::SimHost& m_host = m_rig.host;
+  platform::sim::SimPortSystem& m_ports = m_rig.ports;
+  RecordingView& m_view = m_rig.view;
 };
 
 TEST_F(UpdatePortsTest, EveryUsablePortIsOpenedWithTheFirstPortsSettings) {
