@@ -42,6 +42,7 @@ class UpdatePortsTest : public ::testing::Test {
     return *m_rig.form;
   }
 
+  FarEnd m_far;  // outlives the ports, which tell it when they close
   testing_support::UpdateFormRig m_rig;
   TempFolder& m_folder = m_rig.folder;
   platform::sim::SimHost& m_host = m_rig.host;
@@ -119,7 +120,7 @@ TEST_F(UpdatePortsTest, DataArrivingOnAPortBecomesCodeEvent10000WithItsComNumber
   TUpdateForm& form = Start("Language=0\r\n");
   DataEvents events;
   form.Queue().Subscribe(core::MakeHandler<&DataEvents::Handle>(&events));
-  FarEnd far;
+  FarEnd& far = m_far;
   m_ports.Line(5)->Attach(&far);
   const uint8_t answer[] = {'A', '.', '1', '!', '\r', '\n'};
   m_ports.Line(5)->Send(answer, sizeof answer);
