@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
@@ -131,6 +132,8 @@ TEST(UpdateWindowTest, HiddenAtStartStatusPanelsAndDefaultButton) {
   EXPECT_TRUE(panel->font().bold() || panel->styleSheet().contains("bold"));
   EXPECT_EQ(window.centralWidget()->height() + window.statusBar()->height(), 494);
   EXPECT_EQ(window.width(), 547);
+  const QPoint centre = window.screen()->availableGeometry().center();
+  EXPECT_LE((window.geometry().center() - centre).manhattanLength(), 12) << "centred on the desktop";
 }
 
 TEST(UpdateWindowTest, BindingNamesTheMissingComponent) {

@@ -128,10 +128,11 @@ TEST_F(UpdateConfigTest, SaveWritesExactlyFiveLinesAndKeepsTheOtherValues) {
   ASSERT_EQ(form.ReadUpdateIni("Update.ini"), 0);
   m_folder.Write("Update.ini", "Version=9.9\r\nLanguage=0\r\nBaud=4\r\nCom=2\r\nException=\r\n");
   ASSERT_EQ(form.ReadUpdateIni("Update.ini"), 0);
-  // Language changes in the window; Version is the one read, the rest comes
+  // The language comes from the window, Version is the one read, the rest
   // from the file as it is now.
-  const_cast<update::UpdateSettings&>(form.Settings()).Language = 1;
-  ASSERT_EQ(form.SaveUpdateIni("Update.ini"), 0);
+  form.LanguageClick(1);  // saves Update.ini
+  EXPECT_TRUE(m_view.boxes.empty());
+  EXPECT_TRUE(m_view.exceptions.empty());
   EXPECT_EQ(m_folder.Read("Update.ini"), "Language=1\r\nVersion=9.9\r\nBaud=4\r\nCom=2\r\nException=\r\n");
   for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path())) {
     EXPECT_EQ(entry.path().filename(), "Update.ini") << "no temporary file may be left";
@@ -165,8 +166,8 @@ TEST_F(UpdateMirrorTest, FirstLanguageChangeCreatesTheMirroredCopy) {
 
   ASSERT_EQ(form.ReadUpdateIni("Update.ini"), 0);
   EXPECT_EQ(form.Language(), 1) << "read from the working directory";
-  const_cast<update::UpdateSettings&>(form.Settings()).Language = 0;
-  ASSERT_EQ(form.SaveUpdateIni("Update.ini"), 0);
+  form.LanguageClick(0);
+  EXPECT_TRUE(m_view.exceptions.empty());
   EXPECT_EQ(TempFolder::ReadFile(Mirrored() / "Update.ini"),
             "Language=0\r\nVersion=3.0\r\nBaud=3\r\nCom=\r\nException=\r\n");
   EXPECT_EQ(m_folder.Read("pf/Vendor/Update/Update.ini"), "Language=1\r\nVersion=3.0\r\nBaud=3\r\n[x]\r\n")

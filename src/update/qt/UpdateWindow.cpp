@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 
@@ -46,6 +47,8 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QMainWindow(parent), m_binding(Set
 
   // The client area is 547 x 494 below the menu.
   resize(547, 494 + m_ui.MainMenu->sizeHint().height());
+  // Centred on the desktop.
+  if (QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
   setFocusProxy(m_ui.OkBitBtn);
   m_ui.OkBitBtn->setFocus(Qt::OtherFocusReason);
 
