@@ -57,7 +57,8 @@ std::string SRecord(char type, uint32_t address, int addressBytes, const uint8_t
 std::string Motorola(const std::string& name, const std::vector<uint8_t>& data) {
   std::string out = SRecord('0', 0, 2, reinterpret_cast<const uint8_t*>(name.data()), name.size());
   for (size_t i = 0; i < data.size(); i += 16) {
-    out += SRecord('1', kImageAddress + static_cast<uint32_t>(i), 2, data.data() + i, std::min<size_t>(16, data.size() - i));
+    out += SRecord('1', kImageAddress + static_cast<uint32_t>(i), 2, data.data() + i,
+                   std::min<size_t>(16, data.size() - i));
   }
   return out + SRecord('9', kImageAddress, 2, nullptr, 0);
 }

@@ -27,8 +27,9 @@ struct UpdateFormRig {
   std::unique_ptr<update::TUpdateForm> form;
 
   // Writes Update.ini and ProgDevice.ini (an empty text block when none).
-  void Package(const std::string& updateIni,
-               const std::string& progDevice = "StarttextD=\r\nStarttextE=\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n") {
+  void Package(
+      const std::string& updateIni,
+      const std::string& progDevice = "StarttextD=\r\nStarttextE=\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n") {
     folder.Write("Update.ini", updateIni);
     folder.Write("ProgDevice.ini", progDevice);
   }

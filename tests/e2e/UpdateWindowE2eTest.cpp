@@ -58,14 +58,15 @@ std::string Package(const simtest::TempDir& dir, const std::string& updateIni) {
 TEST(UpdateWindowE2eTest, OpensEveryUsablePortOfTheFolder) {
   simtest::TempDir dir;
   const std::string package = Package(dir, "Language=1\r\nVersion=1.0\r\n");
-  simtest::SimProcess sim({"--ports", dir / "ports", "--log", dir / "log", "--com", "1", "--com", "3", "--profile",
-                           "none"},
-                          {dir / "ports/COM1", dir / "ports/COM3"});
+  simtest::SimProcess sim(
+      {"--ports", dir / "ports", "--log", dir / "log", "--com", "1", "--com", "3", "--profile", "none"},
+      {dir / "ports/COM1", dir / "ports/COM3"});
   ToolProcess tool(package, dir / "ports");
   EXPECT_TRUE(WaitForLog(dir / "log", {"COM1   port opened", "COM3   port opened"}, 8000))
       << simtest::ReadText(dir / "log");
   EXPECT_TRUE(tool.Running());
-  EXPECT_EQ(simtest::ReadText(package + "/Update.ini"), "Language=1\r\nVersion=1.0\r\n") << "a start writes nothing";
+  EXPECT_EQ(simtest::ReadText(package + "/Update.ini"), "Language=1\r\nVersion=1.0\r\n")
+      << "a start writes nothing";
 }
 
 TEST(UpdateWindowE2eTest, AFixedPortIsTheOnlyOneOpened) {

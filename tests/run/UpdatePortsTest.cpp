@@ -16,9 +16,12 @@ using update::TUpdateForm;
 
 // The far end of a line: sends what it is told at 4800 8N1, records bytes.
 struct FarEnd : platform::sim::SimLinePeer {
-  platform::sim::LineFormat Format() const override { return {4800, 8, platform::sim::Parity::None,
-                                                               platform::sim::StopBits::One}; }
-  void OnCharacter(const platform::sim::ReceivedCharacter& c) override { received.push_back(static_cast<char>(c.byte)); }
+  platform::sim::LineFormat Format() const override {
+    return {4800, 8, platform::sim::Parity::None, platform::sim::StopBits::One};
+  }
+  void OnCharacter(const platform::sim::ReceivedCharacter& c) override {
+    received.push_back(static_cast<char>(c.byte));
+  }
   std::string received;
 };
 
@@ -94,7 +97,11 @@ TEST_F(UpdatePortsTest, APortThatCannotBeOpenedIsReportedAndStaysClosed) {
   m_ports.AddLine(1);
   TUpdateForm& form = Start("Language=0\r\nCom=3\r\n");
   ASSERT_EQ(m_view.boxes.size(), 1u);
-  EXPECT_EQ(m_view.boxes[0].text.rfind("COM3 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << m_view.boxes[0].text;
+  EXPECT_EQ(m_view.boxes[0].text.rfind("COM3 konnte nicht ge\xF6"
+                                       "ffnet werden!",
+                                       0),
+            0u)
+      << m_view.boxes[0].text;
   EXPECT_EQ(m_view.boxes[0].icon, update::MessageIcon::Error);
   EXPECT_EQ(m_view.panels[0], "Com3");
   ASSERT_EQ(form.PortTableSize(), 1);

@@ -147,9 +147,13 @@ void UpdateWindow::MemoAppend(const std::string& text) {
   m_ui.UpdateMemo->verticalScrollBar()->setValue(m_ui.UpdateMemo->verticalScrollBar()->maximum());
 }
 
-void UpdateWindow::MemoClear() { m_ui.UpdateMemo->clear(); }
+void UpdateWindow::MemoClear() {
+  m_ui.UpdateMemo->clear();
+}
 
-void UpdateWindow::ListAdd(const std::string& text) { m_ui.DLListBox->addItem(ToQt(text)); }
+void UpdateWindow::ListAdd(const std::string& text) {
+  m_ui.DLListBox->addItem(ToQt(text));
+}
 
 void UpdateWindow::SetProgress(int position, int maximum) {
   m_ui.WaitProgressBar->setMaximum(maximum);
@@ -166,7 +170,9 @@ std::string UpdateWindow::StatusPanel(int panel) const {
   return FromQt(m_panels[static_cast<size_t>(panel)]->text());
 }
 
-void UpdateWindow::SetTitle(const std::string& title) { setWindowTitle(ToQt(title)); }
+void UpdateWindow::SetTitle(const std::string& title) {
+  setWindowTitle(ToQt(title));
+}
 
 MessageResult UpdateWindow::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                        MessageButtons buttons) {
@@ -174,25 +180,45 @@ MessageResult UpdateWindow::MessageBox(const std::string& text, const std::strin
   box.setWindowTitle(ToQt(caption));
   box.setText(ToQt(text));
   switch (icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MessageIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case MessageIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MessageIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
   }
   switch (buttons) {
-    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MessageButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case MessageButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case MessageButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
     case MessageButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
   switch (box.exec()) {
-    case QMessageBox::Yes: return MessageResult::Yes;
-    case QMessageBox::No: return MessageResult::No;
-    case QMessageBox::Cancel: return MessageResult::Cancel;
-    default: return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
+    case QMessageBox::Yes:
+      return MessageResult::Yes;
+    case QMessageBox::No:
+      return MessageResult::No;
+    case QMessageBox::Cancel:
+      return MessageResult::Cancel;
+    default:
+      return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
   }
 }
 
@@ -210,7 +236,9 @@ void UpdateWindow::TranslateDialog(translation::TLanguage& language) {
   if (!translation::qt::TranslateDialog(language, *this, false)) ShowException(language.LastError());
 }
 
-void UpdateWindow::CloseWindow() { close(); }
+void UpdateWindow::CloseWindow() {
+  close();
+}
 
 void UpdateWindow::closeEvent(QCloseEvent* event) {
   if (!m_closed && m_form) {
