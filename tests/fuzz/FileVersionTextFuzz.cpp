@@ -1,0 +1,6 @@
+// Version reading of text package files over arbitrary content and keys.
+#include "FileVersionFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzFileVersion(update::FileKind::kText, data, size);
+}
