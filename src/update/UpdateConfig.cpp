@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "update/IniLines.h"
-#include "update/PackagePath.h"
+#include "update/versions/PackagePath.h"
 #include "update/TUpdateForm.h"
 #include "update/UpdateTexts.h"
 

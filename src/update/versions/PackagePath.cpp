@@ -20,33 +20,38 @@ std::string Folded(const std::string& text) {
 
 }  // namespace
 
-fs::path ResolvePackagePath(std::string_view name) {
+fs::path ResolvePackagePath(const fs::path& folder, std::string_view name) {
   std::string text(name);
   for (char& c : text) {
     if (c == '\\') c = '/';
   }
   const fs::path path(text);
+  const fs::path given = path.is_absolute() ? path : folder / path;
   std::error_code ec;
-  if (text.empty() || fs::exists(path, ec)) return path;
+  if (text.empty() || fs::exists(given, ec)) return given;
 
-  fs::path resolved = path.has_root_path() ? path.root_path() : fs::path();
+  fs::path resolved = path.is_absolute() ? path.root_path() : folder;
+  bool resolving = true;
   for (const fs::path& part : path.relative_path()) {
     const fs::path exact = resolved / part;
-    if (part == "." || part == ".." || fs::exists(exact, ec)) {
+    if (!resolving || part == "." || part == ".." || fs::exists(exact, ec)) {
       resolved = exact;
       continue;
     }
     const std::string wanted = Folded(part.string());
     bool found = false;
-    const fs::path folder = resolved.empty() ? fs::path(".") : resolved;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path searched = resolved.empty() ? fs::path(".") : resolved;
+    for (fs::directory_iterator it(searched, ec), end; !ec && it != end; it.increment(ec)) {
       if (Folded(it->path().filename().string()) == wanted) {
         resolved /= it->path().filename();
         found = true;
         break;
       }
     }
-    if (!found) return path;
+    if (!found) {
+      resolving = false;
+      resolved = exact;
+    }
   }
   return resolved;
 }
