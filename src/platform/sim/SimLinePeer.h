@@ -48,8 +48,13 @@ class SimLineFarEnd {
   // sent, whichever is later; each then takes its character time.
   virtual void Send(const uint8_t* bytes, size_t count, uint64_t delayMicros = 0) = 0;
 
-  // The cable is pulled: the port sees a hang-up.
+  // The cable is pulled: the port sees a hang-up. Attaching a peer again
+  // plugs the cable back in.
   virtual void Disconnect() = 0;
+
+  // The far end's RTS, seen by the port as CTS (up from the start). A port
+  // with RTS/CTS handshake sends only while it is up.
+  virtual void SetClearToSend(bool /*up*/) {}
 };
 
 }  // namespace platform::sim

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sim/LineFormat.h"
+#include "sim/model/FaultPlan.h"
+#include "sim/model/FlashMemory.h"
+#include "sim/model/SpecialAnswer.h"
+
+namespace sim {
+
+// How an instrument that sits in its boot loader makes itself known.
+enum class BootAnnounce {
+  None,       // runs its application: the ASCII command protocol
+  FrameH00h,  // a frame 68 30 30 68 .. 1D body 0C .. 16 on a wake-up frame
+  FrameH11h,  // 68 31 31 68 .. 1E body 0A .. 16
+  FrameHcc,   // 68 2C 2C 68 .. 19 body 0C .. 16 ("h,,h")
+  Byte90,     // 0x90 for the sync byte 0x80 (ROM bootstrap loader)
+  LetterQ,    // "Q" (0x51, header error) for a packet not starting with 0x80
+};
+
+// One simulated instrument: what it answers and how it listens.
+struct InstrumentProfile {
+  std::string name;
+  std::string description;
+  // The command set of a device family (the tool's StartMode 0..5); it picks
+  // the search command the instrument acknowledges.
+  int family = 0;
+  platform::sim::LineFormat line{4800, 8, platform::sim::Parity::None, platform::sim::StopBits::One};
+
+  std::string pcb;             // answered to A.2003
+  std::string device;          // answered to A.2000
+  std::string version;         // answered to A.2001
+  std::string serial;          // answered to A.4001
+  std::string startupVersion;  // when set, A.2001 is answered with I.2011 first
+  // Answer codes for PCB, device, version and serial number.
+  std::array<int, 4> identCodes{23, 20, 21, 25};
+  uint32_t replyDelayMs = 10;  // from the command's line end to the answer
+
+  std::vector<SpecialAnswer> specials;
+  std::vector<int> accepted;  // further commands acknowledged with "!"
+
+  BootAnnounce bootLoader = BootAnnounce::None;
+  std::string bootBody;  // body of the announcement frame
+
+  // A model of the registry that takes the line after `loaderAfter` is
+  // acknowledged (from the ASCII model) or after the announcement.
+  std::string loader;
+  int loaderAfter = 1200;
+
+  std::vector<FlashMemory::Region> flash;
+  FaultPlan faults;
+
+  // The search command of the family (its number).
+  int SearchCommand() const;
+};
+
+}  // namespace sim

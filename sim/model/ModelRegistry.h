@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/model/InstrumentModel.h"
+#include "sim/model/ModelContext.h"
+
+namespace sim {
+
+// Models by name, so a profile can say which model takes the line (the
+// application's command protocol, a boot loader, ...).
+class ModelRegistry {
+ public:
+  using Factory = std::function<std::unique_ptr<InstrumentModel>(ModelContext&)>;
+
+  static constexpr const char* kAscii = "ascii";
+  static constexpr const char* kBootAnnounce = "boot-announce";
+
+  // A registry holding the models of this folder.
+  static ModelRegistry WithBuiltins();
+
+  // Replaces a model of the same name.
+  void Register(const std::string& name, Factory factory);
+  bool Has(const std::string& name) const { return m_factories.contains(name); }
+  // Null for a name nobody registered.
+  std::unique_ptr<InstrumentModel> Create(const std::string& name, ModelContext& context) const;
+  std::vector<std::string> Names() const;
+
+ private:
+  std::map<std::string, Factory> m_factories;
+};
+
+}  // namespace sim

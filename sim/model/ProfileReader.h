@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/model/InstrumentProfile.h"
+
+namespace sim {
+
+// Reads an instrument profile: lines of "key = value"; blank lines and lines
+// whose first non-blank character is ';' or '#' are comments (a '#' inside a
+// value is part of it, as in "special = 1131#2500 after 1131").
+//
+//   name = ph-meter                  (default: the file name without .profile)
+//   description = free text
+//   family = 0                       command set of the tool's StartMode 0..5
+//   line = 4800 8N1                  baud, data bits, parity N/O/E/M/S, stop bits 1/1.5/2
+//   pcb = 22074.001                  answer to A.2003
+//   device = 23010.000               answer to A.2000
+//   version = 1.23                   answer to A.2001 ("X.XX", "2.10,1.05", ...)
+//   serial = 11110001                answer to A.4001
+//   startup-version = 1.02           also answer I.2011 before the version
+//   ident-codes = 23 20 21 25        answer codes (203/2013, 200/2010, 201/2011, 205)
+//   reply-delay-ms = 10
+//   special = CODE[#TEXT|$NUM] after CMD [delay MS] [times N]     (repeatable)
+//   accept = CMD CMD ...             further commands acknowledged (repeatable)
+//   boot-loader = frame h00h|h11h|h,,h BODY  |  0x90  |  Q
+//   loader = MODEL [after CMD]       registry model that takes the line
+//   flash = START SIZE SEGMENT       a flash region (repeatable; 0x for hex)
+//   silent-from = CMD   garbage = CMD [COUNT]   drop-at = CMD    (faults)
+class ProfileReader {
+ public:
+  struct Error {
+    int line = 0;  // 1-based; 0 for the file as a whole
+    std::string message;
+  };
+  struct Result {
+    InstrumentProfile profile;
+    std::vector<Error> errors;
+    bool Ok() const { return errors.empty(); }
+    // "FILE:LINE: message" lines, one per error.
+    std::string ErrorText(std::string_view fileName) const;
+  };
+
+  static Result Parse(std::string_view text, std::string_view defaultName = {});
+  static Result ReadFile(const std::string& path);
+};
+
+}  // namespace sim

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/SerialLine.h"
+#include "platform/posix/LineErrorCounter.h"
+#include "platform/posix/Termios2.h"
+
+namespace platform::posix {
+
+// An open tty as the serial component drives it, with its reader and
+// writer threads.
+//
+// Reader: polls the tty and an eventfd. While the input queue is empty it
+// waits for POLLIN (at most 1000 ms); while unread data sits there it looks
+// every 50 ms whether more came (level-triggered POLLIN would spin), and
+// reports a round with data only when the total received grew. Line errors
+// are deltas of the error counter, sampled at every wake-up. A hang-up
+// (POLLHUP/POLLERR) is reported once; then only Close wakes it.
+//
+// Writer: parked on a condition variable until a background write comes.
+//
+// Owner's thread: every SerialLine call; Read and the synchronous Write
+// block it within the time-outs.
+class PosixSerialLine final : public SerialLine {
+ public:
+  static constexpr uint32_t kIdleRoundMs = 1000;
+  static constexpr uint32_t kSampleMs = 50;
+  // A read without a total time-out waits this long at most for its data.
+  static constexpr uint32_t kReadLimitMs = 10000;
+
+  // Takes over the open, locked tty `fd`. `wakeups` (may be null) counts
+  // the reader's wake-ups, for tests and diagnostics.
+  PosixSerialLine(int fd, std::string device, std::unique_ptr<LineErrorCounter> counter,
+                  std::shared_ptr<std::atomic<uint64_t>> wakeups);
+  ~PosixSerialLine() override;
+
+  bool GetState(DCB& dcb) override;
+  bool SetState(const DCB& dcb) override;
+  bool GetTimeouts(COMMTIMEOUTS& timeouts) override;
+  bool SetTimeouts(const COMMTIMEOUTS& timeouts) override;
+  void StartReader(SerialLineEvents& events) override;
+  uint32_t Read(uint8_t* buffer, uint32_t count) override;
+  WriteResult Write(const uint8_t* bytes, uint32_t count) override;
+  bool WriteInBackground(const uint8_t* bytes, uint32_t count, WriteDone done) override;
+  bool WriterBusy() override { return m_writerBusy.load(); }
+  bool Purge(uint32_t flags) override;
+  void ClearBreak() override;
+  void Close() override;
+
+ private:
+  void ReaderLoop();
+  void WriterLoop();
+  // Writes within the time-outs; `abortFd` readable aborts the write.
+  WriteResult WriteBlocking(const uint8_t* bytes, uint32_t count, const COMMTIMEOUTS& t, int abortFd,
+                            const std::atomic<bool>& abort);
+  void SetModemLine(int bit, bool on);
+  uint32_t CharacterMicros() const;
+
+  int m_fd;
+  std::string m_device;
+  std::unique_ptr<LineErrorCounter> m_counter;
+  std::shared_ptr<std::atomic<uint64_t>> m_wakeups;
+
+  // Settings as found at open, put back by Close.
+  KernelTermios m_savedTermios;
+  int m_savedModem = 0;
+  bool m_savedModemValid = false;
+
+  DCB m_dcb{};  // settings in force (owner's thread)
+  std::atomic<uint32_t> m_baud{9600};
+  COMMTIMEOUTS m_timeouts{};
+
+  // Reader.
+  SerialLineEvents* m_events = nullptr;
+  std::thread m_reader;
+  int m_readerWake = -1;  // eventfd
+  std::atomic<bool> m_stopReader{false};
+  std::atomic<uint64_t> m_consumed{0};
+  LineErrorCounts m_baseCounts;  // set before the reader starts
+  bool m_countingErrors = false;  // bytes the owner has read from the tty
+
+  // Writer.
+  std::thread m_writer;
+  int m_writerWake = -1;  // eventfd: abort the running write
+  std::mutex m_writerLock;
+  std::condition_variable m_writerCv;
+  bool m_writerPending = false;  // guarded by m_writerLock
+  bool m_stopWriter = false;     // guarded by m_writerLock
+  std::vector<uint8_t> m_writerBuffer;
+  COMMTIMEOUTS m_writerTimeouts{};
+  WriteDone m_writerDone;
+  std::atomic<bool> m_writerBusy{false};
+  std::atomic<bool> m_abortWrite{false};
+
+  bool m_closed = false;
+};
+
+}  // namespace platform::posix

@@ -1,0 +1,320 @@
+// The serial component on real pseudo-terminals with its real reader and
+// writer threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/posix/PosixPortSystem.h"
+#include "platform/posix/Termios2.h"
+#include "serial/PtyPair.h"
+#include "serial/TComPort.h"
+#include "serial/ThreadPump.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::posix::ComMap;
+using platform::posix::PosixPortSystem;
+using serial::TComPort;
+using serialtest::PtyPair;
+using serialtest::ThreadPump;
+using Clock = std::chrono::steady_clock;
+
+// Error totals a test can raise while the reader runs.
+struct FakeTotals {
+  std::atomic<uint32_t> frame{0}, overrun{0}, parity{0}, brk{0};
+};
+
+class FakeCounter final : public platform::posix::LineErrorCounter {
+ public:
+  explicit FakeCounter(FakeTotals& totals) : m_totals(totals) {}
+  bool Sample(platform::posix::LineErrorCounts& c) override {
+    c.frame = m_totals.frame;
+    c.overrun = m_totals.overrun;
+    c.parity = m_totals.parity;
+    c.brk = m_totals.brk;
+    return true;
+  }
+
+ private:
+  FakeTotals& m_totals;
+};
+
+class SerialPty : public ::testing::Test, public serial::V24Listener {
+ protected:
+  PtyPair pty{3};
+  PosixPortSystem ports{ComMap::Folder(pty.Folder())};
+  ThreadPump pump;
+  std::vector<uint32_t> messages;  // owner's thread only
+  std::vector<std::string> boxes;
+
+  void OnV24Message(uint32_t message, uint32_t com) override {
+    EXPECT_EQ(com, 3u);
+    messages.push_back(message);
+  }
+  int Count(uint32_t message) const {
+    int n = 0;
+    for (uint32_t m : messages) n += m == message ? 1 : 0;
+    return n;
+  }
+  bool WaitCount(uint32_t message, int count, std::chrono::milliseconds timeout = 3000ms) {
+    return pump.PumpUntil([&] { return Count(message) >= count; }, timeout);
+  }
+
+  std::unique_ptr<TComPort> MakePort(serial::HandshakeTag handshake = serial::NoHandshake) {
+    auto port = std::make_unique<TComPort>(ports, pump);
+    port->SetErrorBox([this](const std::string& text) { boxes.push_back(text); });
+    serial::V24ParameterTag* r = port->GetV24Parameter();
+    r->DatenBits = serial::D_8;
+    r->StopBits = serial::S_2;
+    r->Baudrate = serial::B__4800;
+    r->Handshake = handshake;
+    r->RXTimeOutproChar = 1;
+    r->TXTimeOut = 10000;
+    r->TXTimeOutproChar = 1;
+    r->KeinNullZeichen = 1;
+    return port;
+  }
+  std::unique_ptr<TComPort> OpenPort(serial::HandshakeTag handshake = serial::NoHandshake) {
+    auto port = MakePort(handshake);
+    EXPECT_TRUE(port->Open(this, -1 + 3, true)) << (boxes.empty() ? "" : boxes.back());
+    return port;
+  }
+  static std::string ReadText(TComPort& port, uint32_t count = 200) {
+    std::vector<char> buffer(count + 1, '\x7f');
+    const int32_t n = port.Read(buffer.data(), count);
+    return std::string(buffer.data(), n < 0 ? 0 : static_cast<size_t>(n));
+  }
+};
+
+TEST_F(SerialPty, OneNotificationPerBurstAndAgainAfterRead) {
+  auto port = OpenPort();
+  pty.Send("A.20!\r\n");
+  ASSERT_TRUE(WaitCount(serial::WM_V24_RX, 1));
+  pty.Send("A.21!\r\n");
+  pump.PumpFor(300ms);
+  EXPECT_EQ(Count(serial::WM_V24_RX), 1) << "unanswered: no second message";
+  EXPECT_EQ(ReadText(*port), "A.20!\r\nA.21!\r\n");
+  pty.Send("B");
+  ASSERT_TRUE(WaitCount(serial::WM_V24_RX, 2));
+  EXPECT_EQ(ReadText(*port), "B");
+  pump.PumpFor(200ms);
+  EXPECT_EQ(Count(serial::WM_V24_RX), 2);
+}
+
+TEST_F(SerialPty, UnreadDataIsNotifiedAgainOnlyAfterAboutFiveSeconds) {
+  auto port = OpenPort();
+  const auto start = Clock::now();
+  pty.Send("a");
+  ASSERT_TRUE(WaitCount(serial::WM_V24_RX, 1));
+  // Keep data coming without reading: the second arrival during the
+  // notification starts the 5 s watch.
+  for (int i = 0; i < 16 && Count(serial::WM_V24_RX) < 2; ++i) {
+    pump.PumpFor(500ms);
+    pty.Send("x");
+  }
+  ASSERT_TRUE(WaitCount(serial::WM_V24_RX, 2, 2000ms));
+  const auto repeatAfter = Clock::now() - start;
+  EXPECT_GE(repeatAfter, 5000ms);
+  EXPECT_LE(repeatAfter, 8500ms);
+  EXPECT_EQ(Count(serial::WM_V24_RX), 2) << "a repeat, not a flood";
+}
+
+TEST_F(SerialPty, NardekHandshakeFramesEveryBlockInXoffAndXon) {
+  auto port = OpenPort(serial::Nardek_XonXoff);
+  EXPECT_EQ(port->Write("A.1000\r\n", -1, false), 10);
+  EXPECT_EQ(pty.Receive(10, 2000ms), std::string("\x13" "A.1000\r\n" "\x11"));
+  auto plain = port.get();
+  plain->ChangeHandShake(serial::XonXoff);
+  EXPECT_EQ(port->Write("A.1000\r\n", -1, false), 8);
+  EXPECT_EQ(pty.Receive(8, 2000ms), "A.1000\r\n");
+}
+
+TEST_F(SerialPty, XoffMakesWritesTimeOutAndTheErrorLatchesUntilRead) {
+  auto port = OpenPort(serial::XonXoff);
+  port->ChangeV24TimeOut(-1, 200, -1, 0);
+  pty.Send("\x13");  // XOFF: the port must stop sending
+  std::this_thread::sleep_for(50ms);
+  const auto start = Clock::now();
+  EXPECT_EQ(port->Write("hello", -1, false), TComPort::kWriteFailed);
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, 190ms);
+  EXPECT_LE(took, 2000ms);
+  EXPECT_EQ(port->Write("again", -1, false), TComPort::kWriteFailed) << "latched";
+  EXPECT_EQ(port->Write("again", -1, true), TComPort::kWriteFailed) << "latched for background writes too";
+  EXPECT_EQ(port->GetWriteStatus(), std::optional<bool>(true));
+  EXPECT_EQ(port->GetWriteStatus(), std::optional<bool>(false));
+  pty.Send("\x11");  // XON
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(port->Write("ok", -1, false), 2);
+  EXPECT_EQ(pty.Receive(2, 2000ms), "ok") << "the timed-out block was dropped, not sent late";
+  EXPECT_EQ(ReadText(*port), "") << "XON and XOFF are flow control, not data";
+}
+
+TEST_F(SerialPty, BackgroundWriteWhileOneRunsIsRefused) {
+  auto port = OpenPort(serial::XonXoff);
+  pty.Send("\x13");
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(port->Write("first", -1, true), 5);
+  EXPECT_EQ(port->Write("second", -1, true), TComPort::kWriterBusy);
+  EXPECT_EQ(port->Write("third", -1, false), TComPort::kWriterBusy);
+  pty.Send("\x11");
+  EXPECT_EQ(pty.Receive(5, 3000ms), "first");
+  // Accepted again once the writer has parked.
+  int32_t result = TComPort::kWriterBusy;
+  for (int i = 0; i < 200 && result == TComPort::kWriterBusy; ++i) {
+    result = port->Write("next", -1, true);
+    if (result == TComPort::kWriterBusy) std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(result, 4);
+  EXPECT_EQ(pty.Receive(4, 3000ms), "next");
+  EXPECT_EQ(port->GetWriteStatus(), std::optional<bool>(false));
+}
+
+TEST_F(SerialPty, ReadAppendsANulUnlessKeinStringAndDropsNulBytes) {
+  auto port = OpenPort();
+  pty.Send(std::string("A\0B", 3));
+  ASSERT_TRUE(WaitCount(serial::WM_V24_RX, 1));
+  std::this_thread::sleep_for(50ms);
+  char buffer[8];
+  std::fill(std::begin(buffer), std::end(buffer), '\x7f');
+  ASSERT_EQ(port->Read(buffer, 5), 2) << "the NUL byte is dropped (KeinNullZeichen)";
+  EXPECT_EQ(std::string(buffer, 3), std::string("AB\0", 3));
+  EXPECT_EQ(buffer[3], '\x7f');
+
+  port->Close();
+  port->GetV24Parameter()->KeinString = 1;
+  ASSERT_TRUE(port->Open(this, 2, true));
+  pty.Send("CD");
+  ASSERT_TRUE(WaitCount(serial::WM_V24_RX, 2));
+  std::this_thread::sleep_for(50ms);
+  std::fill(std::begin(buffer), std::end(buffer), '\x7f');
+  ASSERT_EQ(port->Read(buffer, 5), 2);
+  EXPECT_EQ(buffer[2], '\x7f') << "nothing after the data";
+}
+
+TEST_F(SerialPty, ReadWithoutDataEndsAtItsTotalTimeout) {
+  auto port = OpenPort();
+  port->ChangeV24TimeOut(100, -1, -1, -1);  // 1 ms per byte + 100 ms
+  const auto start = Clock::now();
+  EXPECT_EQ(ReadText(*port, 50), "");
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, 145ms);
+  EXPECT_LE(took, 1500ms);
+}
+
+TEST_F(SerialPty, ReadReturnsTheBurstTwentyMillisecondsAfterItsLastByte) {
+  auto port = OpenPort();
+  port->ChangeV24TimeOut(3000, -1, 0, -1);
+  pty.Send("AB");
+  const auto start = Clock::now();
+  const std::string got = ReadText(*port, 100);
+  const auto took = Clock::now() - start;
+  EXPECT_EQ(got, "AB");
+  EXPECT_GE(took, 19ms);
+  EXPECT_LE(took, 1000ms) << "the 20 ms interval ends it, not the 3 s total";
+}
+
+TEST_F(SerialPty, SecondOpenOfAHeldPortFailsAndTheBoxNamesCom3) {
+  auto first = OpenPort();
+  auto second = MakePort();
+  EXPECT_FALSE(second->Open(this, 2, true));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("COM3 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << boxes[0];
+  second->Check_AllV24();
+  EXPECT_EQ(second->GetMaxV24Devices(), 1);
+  EXPECT_EQ(second->Get_DeviceV24(0), 2);
+  EXPECT_EQ(second->GetMaxV24Useable(), 0) << "held: a device, not useable";
+  first->Close();
+  second->Check_AllV24();
+  EXPECT_EQ(second->GetMaxV24Useable(), 1);
+  EXPECT_TRUE(second->Open(this, 2, true));
+}
+
+TEST_F(SerialPty, CloseRestoresTheSettingsThePortHadBefore) {
+  termios before = pty.Settings();
+  before.c_lflag |= ICANON | ECHO;
+  cfsetospeed(&before, B19200);
+  cfsetispeed(&before, B19200);
+  ASSERT_EQ(::tcsetattr(pty.Master(), TCSANOW, &before), 0);
+  before = pty.Settings();
+  {
+    auto port = OpenPort(serial::XonXoff);
+    const termios open = pty.Settings();
+    EXPECT_EQ(open.c_lflag & (ICANON | ECHO), 0u) << "raw while open";
+    EXPECT_NE(open.c_iflag & IXON, 0u);
+    EXPECT_EQ(open.c_iflag & (IXOFF | IXANY), 0u) << "XON/XOFF obeyed, never sent";
+    EXPECT_EQ(cfgetospeed(&open), B4800);
+    const serial::DCB saved = port->LoadV24Parameter();
+    EXPECT_EQ(saved.BaudRate, 4800u);
+    EXPECT_EQ(saved.fNull, 1u);
+    port->Close();
+  }
+  const termios after = pty.Settings();
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(cfgetospeed(&after), B19200);
+}
+
+TEST_F(SerialPty, RatesWithoutAStandardConstantGoThroughBother) {
+  auto port = OpenPort();
+  port->ChangeBaudrate(serial::B128000);
+  platform::posix::KernelTermios t;
+  ASSERT_TRUE(t.Read(pty.Master()));
+  EXPECT_EQ(t.OutputBaud(), 128000u);
+  port->ChangeV24Parameter(serial::B256000, serial::S_1, serial::NoParity, true);
+  ASSERT_TRUE(t.Read(pty.Master()));
+  EXPECT_EQ(t.OutputBaud(), 256000u);
+}
+
+TEST_F(SerialPty, LineErrorsFromTheCounterSourceBecomeNotifications) {
+  FakeTotals totals;
+  ports.SetCounterFactory([&](int) { return std::make_unique<FakeCounter>(totals); });
+  auto port = OpenPort();
+  totals.frame = 1;
+  ASSERT_TRUE(WaitCount(serial::WM_V24_FRAME, 1));
+  totals.parity = 2;
+  totals.overrun = 1;
+  ASSERT_TRUE(WaitCount(serial::WM_V24_PARITY, 1));
+  ASSERT_TRUE(WaitCount(serial::WM_V24_OVERRUN, 1));
+  pump.PumpFor(1200ms);
+  EXPECT_EQ(Count(serial::WM_V24_FRAME), 1) << "deltas, not totals";
+  EXPECT_EQ(Count(serial::WM_V24_PARITY), 1);
+}
+
+TEST_F(SerialPty, UnpluggingGivesOneNoticeAndTheReaderStopsPolling) {
+  auto port = OpenPort();
+  pty.CloseMaster();
+  ASSERT_TRUE(WaitCount(serial::WM_V24_HANGUP, 1));
+  const uint64_t wakeups = ports.ReaderWakeups();
+  pump.PumpFor(1500ms);
+  EXPECT_LE(ports.ReaderWakeups() - wakeups, 1u) << "no spinning after a hang-up";
+  EXPECT_EQ(Count(serial::WM_V24_HANGUP), 1);
+  EXPECT_EQ(ReadText(*port), "");
+  EXPECT_EQ(port->Write("A", 1, false), 0) << "the line refuses";
+  const auto start = Clock::now();
+  port->Close();
+  EXPECT_LE(Clock::now() - start, 500ms);
+}
+
+TEST_F(SerialPty, IdleReaderWakesAboutOnceASecondAndCloseWakesItAtOnce) {
+  auto port = OpenPort();
+  const uint64_t wakeups = ports.ReaderWakeups();
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_LE(ports.ReaderWakeups() - wakeups, 3u);
+  const auto start = Clock::now();
+  port->Close();
+  EXPECT_LE(Clock::now() - start, 300ms) << "Close must not wait for the reader's 1 s poll";
+  EXPECT_FALSE(port->IsOpen());
+  EXPECT_EQ(port->Read(static_cast<uint8_t*>(nullptr), 1), TComPort::kNotOpen);
+  EXPECT_EQ(port->Write("A", 1, false), TComPort::kNotOpen);
+  EXPECT_EQ(port->GetWriteStatus(), std::nullopt);
+}
+
+}  // namespace
