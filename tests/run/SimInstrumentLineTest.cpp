@@ -114,6 +114,27 @@ TEST_F(SimInstrumentLine, SearchFindsEachInstrumentOnlyAtItsOwnSettings) {
   EXPECT_EQ(woken, expected);
 }
 
+TEST_F(SimInstrumentLine, FiveXxLoaderAnswersQToWhatPassesItsParityCheck) {
+  rack.PlaceShipped(6, "lab-bsl-q");  // 9600 8E1
+  auto port = OpenPort(6, serial::B__9600);
+  // The search at 9600 8N2: a character with an odd number of one bits has
+  // the even parity bit 1, which is where the port sends its first stop
+  // bit, so the loader takes it: CR and "1" are bad headers, the rest fail
+  // the parity check.
+  Write(*port, "\r\n\r\nA.1111\r\n");
+  time.RunFor(1000);
+  EXPECT_EQ(Read(*port), "QQQQQQQ");  // three CRs, four "1"s
+  // The boot-loader phase: the sync byte alone starts a packet ...
+  port->ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
+  Write(*port, "\x80");
+  time.RunFor(6000);
+  EXPECT_EQ(Read(*port), "");
+  // ... that is long forgotten when the second wake-up comes.
+  Write(*port, std::string("\x85\x01\x00\x1A", 4));
+  time.RunFor(100);
+  EXPECT_EQ(Read(*port), "QQQQ");
+}
+
 TEST_F(SimInstrumentLine, IdentifiesThroughTheSerialComponentWithTheInstrumentsTiming) {
   rack.PlaceShipped(4, "sensor-meter-f4");  // 4800 8N1, asks for 2500 ms on A.1131
   auto port = OpenPort(4);
