@@ -195,8 +195,6 @@ void RomBslModel::Execute(uint64_t nowMicros) {
           m_ramWritten[target - kRamStart + i] = true;
         }
         ack();
-      } else if (m_settings.VersionHundredths() == 110 && !patchRunning) {
-        nak();  // the unpatched 1.10 loader cannot write flash
       } else {
         const auto result = m_context.flash.Write(target, data, dataCount);
         if (result == FlashMemory::Result::Ok)
@@ -215,6 +213,11 @@ void RomBslModel::Execute(uint64_t nowMicros) {
       std::vector<uint8_t> out;
       const uint32_t from = (al >= 0x0FF0 && al <= 0x0FFF) || InRam(al, 1) ? al : target;
       for (uint32_t i = 0; i < ll; ++i) out.push_back(ReadByte(from + i));
+      // The unpatched 1.10 loader sends flash contents wrongly.
+      if (m_settings.VersionHundredths() == 110 && !patchRunning && from == target && !InRam(target, 1) &&
+          !(al >= 0x0FF0 && al <= 0x0FFF)) {
+        for (auto& b : out) b ^= 0x55;
+      }
       record.acknowledged = true;
       SendData(out);
       break;

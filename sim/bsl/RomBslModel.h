@@ -26,8 +26,8 @@ namespace sim {
 // version query needs the password, which is the vector table 0xFFE0..0xFFFF
 // of the flash; a wrong password on a 2xx erases the main flash. Flash cells
 // can only be cleared by a write; writing a cell that is not erased is
-// NAKed. Loader 1.10 NAKs flash writes unless the patch in RAM was started
-// (Load PC into RAM) just before the write.
+// NAKed. Loader 1.10 sends flash contents wrongly in a TX data block unless
+// the patch in RAM was started (Load PC into RAM) just before it.
 class RomBslModel final : public InstrumentModel {
  public:
   struct Command {
