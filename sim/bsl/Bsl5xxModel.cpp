@@ -122,7 +122,8 @@ void Bsl5xxModel::Execute() {
   const uint8_t* core = m_packet.data() + 3;
   const uint8_t cmd = core[0];
   const auto address = [&] { return uint32_t{core[1]} | uint32_t{core[2]} << 8 | uint32_t{core[3]} << 16; };
-  m_current = Command{cmd, 0, 0, m_baud, 0xFF};
+  const bool addressed = cmd == 0x10 || cmd == 0x12 || cmd == 0x17 || cmd == 0x18;
+  m_current = Command{cmd, addressed && length >= 4 ? address() : 0, 0, m_baud, 0xFF};
 
   if (m_faultCount > 0 && cmd == m_faultCommand) {
     --m_faultCount;
@@ -169,11 +170,14 @@ void Bsl5xxModel::Execute() {
         break;
       }
       m_current.address = address();
-      // The loader's own area and below cannot be erased this way.
-      if (m_current.address < 0x1800 || m_context.flash.EraseSegment(m_current.address) != FlashMemory::Result::Ok)
+      // The loader's own area below 0x1800 cannot be erased this way; an
+      // address without flash (RAM, a gap) takes the dummy write harmlessly.
+      if (m_current.address < 0x1800) {
         Message(0x02, kAnswerMicros);
-      else
+      } else {
+        m_context.flash.EraseSegment(m_current.address);
         Message(0x00, kSegmentEraseMicros);
+      }
       break;
     case 0x15:  // mass erase
       MassErase();

@@ -20,13 +20,15 @@ namespace programmers {
 class T_BSL430 : public TProgrammerTyp {
  public:
   // Reset vectors assumed when the instrument does not report its own. The
-  // loader password is the vector table 0xFFE0..0xFFFF; the reset vector
-  // (0xFFFE) points at the start of the firmware, which the linker puts at
-  // the bottom of main flash: 0x1100 on the 1xx/2xx/4xx parts with up to
-  // 60 KiB, 0x3100 on the large 2xx parts whose flash runs above 0xFFFF
-  // (0x1100..0x30FF is RAM there). Four digits: no main-flash address of
-  // these families fits in three.
-  static constexpr const char* kDefaultVector1 = "0x1100";
+  // loader password is the vector table 0xFFE0..0xFFFF, and its last word
+  // (0xFFFE) is the reset vector, the start of the firmware. The
+  // instruments' firmware is linked to start at 0xC000, the bottom of the
+  // top 16 KiB, which is main flash on every 1xx/2xx/4xx part of 16 KiB and
+  // more and on the 5xx/6xx (whose 10010 path takes this first vector too);
+  // the large 2xx parts whose flash runs above 0xFFFF start at 0x3100, the
+  // bottom of their flash (0x1100..0x30FF is RAM there). Four digits: no
+  // main-flash address of these families fits in three.
+  static constexpr const char* kDefaultVector1 = "0xC000";
   static constexpr const char* kDefaultVector2 = "0x3100";
   // Every other vector of the table is taken as erased flash (0xFFFF): the
   // instruments' firmware uses the reset vector only and leaves the other

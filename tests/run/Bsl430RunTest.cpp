@@ -144,12 +144,12 @@ const char* const kLargeProfile =
     "flash = 0x10000 0x10000 512\n"
     "bsl = family 2xx chip 0xF26F version 2.12 reset 0x3100\n";
 
-// 1xx meter with loader 1.10 (needs the patch), old firmware at 0x1100.
+// 1xx meter with loader 1.10 (needs the patch), old firmware at 0xC000.
 const char* const k1xxProfile =
     "name = m1xx\nline = 4800 8N1\npcb = 22070.001\ndevice = 23000.000\nversion = 1.00\nserial = 3\n"
     "loader = rom-bsl after 5588\n"
     "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
-    "bsl = family 1xx chip 0xF149 version 1.10 reset 0x1100\n";
+    "bsl = family 1xx chip 0xF149 version 1.10 reset 0xC000\n";
 
 std::string Hex(uint32_t value) {
   char t[12];
@@ -208,7 +208,7 @@ TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
 
 TEST(Bsl430Run, Loader110GetsThePatchFirst) {
   const auto info = Pattern(32, 6), code = Pattern(500, 7);
-  BslRun run(k1xxProfile, TiTxt({{0x1080, info}, {0x1100, code}, {0xFFE0, Vectors(0x1100)}}));
+  BslRun run(k1xxProfile, TiTxt({{0x1080, info}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}));
   // The patch runs from RAM at 0x0220.
   const auto patch = Pattern(64, 8);
   run.window.WriteFile("patch.txt", TiTxt({{0x0220, patch}}));
@@ -216,9 +216,9 @@ TEST(Bsl430Run, Loader110GetsThePatchFirst) {
 
   const sim::FlashMemory& flash = run.instrument->Flash();
   EXPECT_TRUE(FlashHolds(flash, 0x1080, info));
-  EXPECT_TRUE(FlashHolds(flash, 0x1100, code));
-  EXPECT_TRUE(FlashHolds(flash, 0xFFE0, Vectors(0x1100)));
-  EXPECT_TRUE(flash.IsErased(0x1100 + 500, 0xFFE0 - 0x1100 - 500));
+  EXPECT_TRUE(FlashHolds(flash, 0xC000, code));
+  EXPECT_TRUE(FlashHolds(flash, 0xFFE0, Vectors(0xC000)));
+  EXPECT_TRUE(flash.IsErased(0xC000 + 500, 0xFFE0 - 0xC000 - 500));
 
   const auto trace = Trace(*run.instrument);
   ASSERT_GE(trace.size(), 9u);
@@ -242,10 +242,11 @@ TEST(Bsl430Run, Loader110GetsThePatchFirst) {
     }
     reads += read ? 1 : 0;
   }
-  EXPECT_EQ(writes, 5);  // 0x1080, 0x1100, 0x11F0, 0x12E0, 0xFFE0
+  EXPECT_EQ(writes, 5);  // 0x1080, 0xC000, 0xC0F0, 0xC1E0, 0xFFE0
   EXPECT_EQ(reads, 5);
   EXPECT_EQ(LoaderOf(*run.instrument)->PatchRuns(), 10u);
-  EXPECT_EQ(LoaderOf(*run.instrument)->StartAddress(), 0x1100u);
+  EXPECT_EQ(LoaderOf(*run.instrument)->StartAddress(), 0xC000u);
+  EXPECT_EQ(run.record.ResetVector, 0xC000);  // the first default vector, not asked
 }
 
 TEST(Bsl430Run, KeepSlowRateStaysAt9600) {
