@@ -28,6 +28,8 @@ uint16_t Checksum(const std::vector<uint8_t>& bytes, size_t count) {
 }  // namespace
 
 RomBslModel::RomBslModel(ModelContext& context) : m_context(context), m_settings(context.profile.bsl) {
+  // Taking over from the 0x90 announcement, the sync has just been answered.
+  if (context.profile.bootLoader == BootAnnounce::Byte90) m_state = State::InFrame;
   m_romInfo.fill(0xFF);
   m_romInfo[0] = static_cast<uint8_t>(m_settings.chipId >> 8);
   m_romInfo[1] = static_cast<uint8_t>(m_settings.chipId);

@@ -7,6 +7,7 @@
 #include "programmers/T_BSL430.h"
 #include "sim/bsl/RomBslModel.h"
 #include "sim/model/AsciiModel.h"
+#include "sim/model/ShippedProfiles.h"
 
 namespace {
 
@@ -361,6 +362,50 @@ TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {
     ASSERT_NE(ascii, nullptr);
     EXPECT_TRUE(ascii->Commands().empty()) << c.file;
     EXPECT_EQ(run.window.queue.HandlerCount(), 1u);  // the programmer is not left subscribed
+  }
+}
+
+TEST(Bsl430Run, AnInstrumentAlreadyInItsLoaderIsProgrammedAtOnce) {
+  // A bench instrument that waits in its ROM loader (it answers the first
+  // sync with 0x90 itself); the reset vector is known from an earlier run.
+  BslRun run(
+      "name = bench\nline = 9600 8E1\nboot-loader = 0x90\nloader = rom-bsl\n"
+      "flash = 0x1000 0x100 64\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
+      "bsl = family 2xx chip 0xF237 version 1.61 reset 0xC000\n",
+      Image2xx());
+  run.record.AlreadyInLoader = true;
+  run.record.SyncFirst = true;
+  run.record.ResetVector = 0xC000;
+  run.record.ResetVectorKnown = true;
+  ASSERT_TRUE(run.Program());
+  EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
+  EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xFFE0, Vectors(0xC000)));
+  const auto trace = Trace(*run.instrument);
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace.front(), "1E@5858/9600");  // no request commands, the version first
+}
+
+TEST(Bsl430Run, TheShippedProfilesTakeTheirImages) {
+  struct Case {
+    const char* profile;
+    std::string image;
+    uint32_t at;
+  };
+  const auto code = Pattern(300, 21);
+  for (const Case& c : {Case{"msp430-2xx-meter", TiTxt({{0x1080, kInfo}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}), 0xC000},
+                        Case{"msp430-2xx-large-meter",
+                             TiTxt({{0x1080, kInfo}, {0x3100, code}, {0xFFE0, Vectors(0x3100)}}), 0x3100},
+                        Case{"msp430-1xx-meter", TiTxt({{0x1080, kInfo}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}),
+                             0xC000}}) {
+    TestWindow window;
+    sim::Instrument& instrument = window.Connect(sim::LoadShippedProfile(c.profile), serial::B__4800);
+    window.WriteFile("fw.txt", c.image);
+    window.WriteFile("Patch.TXT", TiTxt({{0x0220, Pattern(32, 22)}}));
+    ProgrammerRecord record;
+    record.AskResetVector = true;
+    T_BSL430 programmer(window, window.delay, record, *window.port);
+    EXPECT_TRUE(programmer.Program("fw.txt")) << c.profile;
+    EXPECT_TRUE(FlashHolds(instrument.Flash(), c.at, code)) << c.profile;
   }
 }
 

@@ -4,6 +4,7 @@
 #include "BslRunHarness.h"
 #include "programmers/T_BSL_54XX_430.h"
 #include "sim/bsl/Bsl5xxModel.h"
+#include "sim/model/ShippedProfiles.h"
 
 namespace {
 
@@ -176,6 +177,19 @@ TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {
       EXPECT_GT(std::stoul(t.substr(3), nullptr, 16), 0x1800u) << t;
     }
   }
+}
+
+TEST(Bsl5xxRun, TheShippedProfileTakesItsImage) {
+  TestWindow window;
+  sim::Instrument& instrument = window.Connect(sim::LoadShippedProfile("msp430-5xx-meter"), serial::B__4800);
+  window.WriteFile("fw.txt", Image());
+  ProgrammerRecord record;
+  record.DeviceNumber = 21560;
+  record.AskResetVector = true;
+  T_BSL_54XX_430 programmer(window, window.delay, record, *window.port);
+  ASSERT_TRUE(programmer.Program("fw.txt"));
+  EXPECT_TRUE(FlashHolds(instrument.Flash(), 0x5C00, kCode));
+  EXPECT_TRUE(FlashHolds(instrument.Flash(), 0x10000, kUpper));
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ Bytes RomFrame(uint8_t cmd, uint16_t a, uint16_t l, const Bytes& data = {}) {
 }
 
 const char* const k2xx =
-    "name = t\nline = 9600 8E1\nboot-loader = 0x90\n"
+    "name = t\nline = 9600 8E1\npcb = 1\ndevice = 2\nversion = 3\nserial = 4\n"
     "flash = 0x1000 0x100 64\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
     "bsl = family 2xx chip 0xF237 version 1.61 reset 0xC000\n";
 
