@@ -21,7 +21,8 @@ uint16_t Crc(const uint8_t* bytes, size_t count) {
   uint16_t crc = 0xFFFF;
   for (size_t i = 0; i < count; ++i) {
     crc ^= static_cast<uint16_t>(bytes[i] << 8);
-    for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
   }
   return crc;
 }
@@ -47,14 +48,17 @@ void Bsl5xxModel::ScheduleSwitch(uint32_t baud, uint64_t nowMicros) {
   m_switchAt = nowMicros + kAnswerMicros + Format().CharacterMicros() + 10000;
 }
 
-void Bsl5xxModel::OnPortOpen(bool /*open*/, uint64_t /*nowMicros*/) { m_packet.clear(); }
+void Bsl5xxModel::OnPortOpen(bool /*open*/, uint64_t /*nowMicros*/) {
+  m_packet.clear();
+}
 
 void Bsl5xxModel::Byte(uint8_t b, uint64_t delayMicros) {
   if (!m_silent) Emit(std::vector<uint8_t>{b}, delayMicros);
 }
 
 void Bsl5xxModel::Frame(const std::vector<uint8_t>& core, uint64_t delayMicros) {
-  std::vector<uint8_t> frame{kHeader, static_cast<uint8_t>(core.size()), static_cast<uint8_t>(core.size() >> 8)};
+  std::vector<uint8_t> frame{kHeader, static_cast<uint8_t>(core.size()),
+                             static_cast<uint8_t>(core.size() >> 8)};
   frame.insert(frame.end(), core.begin(), core.end());
   const uint16_t crc = Crc(core.data(), core.size());
   frame.push_back(static_cast<uint8_t>(crc));
@@ -97,7 +101,8 @@ void Bsl5xxModel::Receive(const ModelInput& input, uint64_t nowMicros) {
   }
   if (m_packet.size() < length + 5) return;
   const uint16_t crc = Crc(m_packet.data() + 3, length);
-  if (m_packet[3 + length] != static_cast<uint8_t>(crc) || m_packet[4 + length] != static_cast<uint8_t>(crc >> 8)) {
+  if (m_packet[3 + length] != static_cast<uint8_t>(crc) ||
+      m_packet[4 + length] != static_cast<uint8_t>(crc >> 8)) {
     Byte(0x52, kAnswerMicros);
   } else {
     Execute();
@@ -195,7 +200,8 @@ void Bsl5xxModel::Execute() {
       char text[48];
       std::snprintf(text, sizeof text, "firmware started at 0x%05X", static_cast<unsigned>(m_startAddress));
       Note(text);
-      if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context)) HandOverTo(std::move(next));
+      if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context))
+        HandOverTo(std::move(next));
       break;
     }
     case 0x18: {  // TX data block

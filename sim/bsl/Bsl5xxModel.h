@@ -30,7 +30,7 @@ class Bsl5xxModel final : public InstrumentModel {
     uint32_t address = 0;
     uint32_t length = 0;  // data bytes written, or the length asked for
     uint32_t baud = 0;
-    uint8_t status = 0;   // message status sent, 0xFF when none
+    uint8_t status = 0;  // message status sent, 0xFF when none
   };
 
   static constexpr uint32_t kDeviceIdAddress = 0x1A04;

@@ -13,8 +13,8 @@ namespace {
 constexpr uint8_t kHeader = 0x80;
 constexpr size_t kMaxPayload = 250;
 constexpr uint64_t kFrameGapMicros = 50000;
-constexpr uint64_t kAnswerMicros = 200;           // the loader's own turn-around
-constexpr uint64_t kSegmentEraseMicros = 20000;   // flash timing generator, 2xx data sheets
+constexpr uint64_t kAnswerMicros = 200;          // the loader's own turn-around
+constexpr uint64_t kSegmentEraseMicros = 20000;  // flash timing generator, 2xx data sheets
 constexpr uint64_t kMassEraseMicros = 200000;
 constexpr uint64_t kWriteMicrosPerByte = 40;
 
@@ -64,7 +64,8 @@ void RomBslModel::Answer(uint8_t byte, uint64_t delayMicros) {
 }
 
 void RomBslModel::SendData(const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> frame{kHeader, 0x00, static_cast<uint8_t>(data.size()), static_cast<uint8_t>(data.size())};
+  std::vector<uint8_t> frame{kHeader, 0x00, static_cast<uint8_t>(data.size()),
+                             static_cast<uint8_t>(data.size())};
   frame.insert(frame.end(), data.begin(), data.end());
   const uint16_t sum = Checksum(frame, frame.size());
   frame.push_back(static_cast<uint8_t>(sum));
@@ -140,7 +141,8 @@ void RomBslModel::Execute(uint64_t nowMicros) {
   const uint16_t ll = static_cast<uint16_t>(f[6] | (f[7] << 8));
   Command record{cmd, al, ll, m_baud, false};
   const uint16_t sum = Checksum(f, payload + 4);
-  const bool sumOk = f[payload + 4] == static_cast<uint8_t>(sum) && f[payload + 5] == static_cast<uint8_t>(sum >> 8);
+  const bool sumOk =
+      f[payload + 4] == static_cast<uint8_t>(sum) && f[payload + 5] == static_cast<uint8_t>(sum >> 8);
   const bool patchRunning = std::exchange(m_patchArmed, false);
 
   auto ack = [&](uint64_t delay = kAnswerMicros) {
@@ -173,7 +175,8 @@ void RomBslModel::Execute(uint64_t nowMicros) {
   switch (cmd) {
     case 0x10: {  // RX password
       bool match = dataCount == 32;
-      for (size_t i = 0; match && i < 32; ++i) match = data[i] == m_context.flash.At(0xFFE0 + static_cast<uint32_t>(i));
+      for (size_t i = 0; match && i < 32; ++i)
+        match = data[i] == m_context.flash.At(0xFFE0 + static_cast<uint32_t>(i));
       if (match) {
         m_unlocked = true;
         ack();
@@ -259,7 +262,8 @@ void RomBslModel::Execute(uint64_t nowMicros) {
         char text[48];
         std::snprintf(text, sizeof text, "firmware started at 0x%04X", static_cast<unsigned>(al));
         Note(text);
-        if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context)) HandOverTo(std::move(next));
+        if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context))
+          HandOverTo(std::move(next));
       }
       break;
     case 0x1C:  // erase check
@@ -280,9 +284,15 @@ void RomBslModel::Execute(uint64_t nowMicros) {
       static constexpr uint32_t kRates[] = {9600, 19200, 38400};
       uint16_t expected = 0;
       switch (m_settings.family) {
-        case BslSettings::Family::F1xx: expected = 0x87E0; break;
-        case BslSettings::Family::F2xx: expected = 0x8C80; break;
-        default: expected = 0xC800; break;
+        case BslSettings::Family::F1xx:
+          expected = 0x87E0;
+          break;
+        case BslSettings::Family::F2xx:
+          expected = 0x8C80;
+          break;
+        default:
+          expected = 0xC800;
+          break;
       }
       const uint8_t d3 = f[6];
       if (m_settings.VersionHundredths() < 160 || al != expected || d3 > 2) {

@@ -61,7 +61,8 @@ std::vector<BslReceipt> ScanRomBsl(std::vector<uint8_t>& buffer) {
       std::vector<uint8_t> frame(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
       buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
       const uint16_t sum = RomBslChecksum(frame.data(), total - 2);
-      const bool ok = frame[total - 2] == static_cast<uint8_t>(sum) && frame[total - 1] == static_cast<uint8_t>(sum >> 8);
+      const bool ok =
+          frame[total - 2] == static_cast<uint8_t>(sum) && frame[total - 1] == static_cast<uint8_t>(sum >> 8);
       out.push_back(BslReceipt{ok ? BslReceipt::Kind::Frame : BslReceipt::Kind::BadFrame, std::move(frame)});
     }
   }
@@ -95,7 +96,8 @@ std::vector<BslReceipt> ScanBsl5xx(std::vector<uint8_t>& buffer) {
         const uint16_t crc = Bsl5xxCrc(frame.data() + 3, length);
         const bool ok = length > 0 && frame[total - 2] == static_cast<uint8_t>(crc) &&
                         frame[total - 1] == static_cast<uint8_t>(crc >> 8);
-        out.push_back(BslReceipt{ok ? BslReceipt::Kind::Frame : BslReceipt::Kind::BadFrame, std::move(frame)});
+        out.push_back(
+            BslReceipt{ok ? BslReceipt::Kind::Frame : BslReceipt::Kind::BadFrame, std::move(frame)});
         handled = true;
       } else if (total > 1000) {
         // A length no frame of this loader has: drop the start byte.

@@ -46,7 +46,9 @@ bool TProgrammerTyp::ReadPackageFile(const std::string& name, size_t limit, std:
   const std::filesystem::path path = Lookup(m_form.PackageFolder(), name);
   std::ifstream in(path, std::ios::binary);
   if (name.empty() || !in) {
-    error = german ? "Die Firmware-Datei " + name + " kann nicht ge\xF6" "ffnet werden."
+    error = german ? "Die Firmware-Datei " + name +
+                         " kann nicht ge\xF6"
+                         "ffnet werden."
                    : "The firmware file " + name + " cannot be opened.";
     return false;
   }
@@ -57,9 +59,12 @@ bool TProgrammerTyp::ReadPackageFile(const std::string& name, size_t limit, std:
     return false;
   }
   if (content.size() > limit) {
-    error = german ? "Die Firmware-Datei " + name + " ist zu gro\xDF (h\xF6" "chstens " + std::to_string(limit) +
-                         " Bytes)."
-                   : "The firmware file " + name + " is too large (at most " + std::to_string(limit) + " bytes).";
+    error =
+        german ? "Die Firmware-Datei " + name +
+                     " ist zu gro\xDF (h\xF6"
+                     "chstens " +
+                     std::to_string(limit) + " Bytes)."
+               : "The firmware file " + name + " is too large (at most " + std::to_string(limit) + " bytes).";
     return false;
   }
   return true;

@@ -19,7 +19,9 @@ constexpr const char* kAsk[3] = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
 constexpr const char* kHandOver[3] = {"A.5588#QT48\r\n", "A.5566#QT48\r\n", "A.5567#QT48\r\n"};
 constexpr uint32_t kPurgeRx = 0x0008;  // PURGE_RXCLEAR
 
-size_t BlockEnd(const ImageBlock16& b) { return size_t{b.address} + b.DataLength(); }
+size_t BlockEnd(const ImageBlock16& b) {
+  return size_t{b.address} + b.DataLength();
+}
 
 }  // namespace
 
@@ -151,7 +153,8 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
       if (m_askVector)
         SendCommand(kAsk[m_loaderMode]);
       else
-        OnVectorText(m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2 : kDefaultVector1);
+        OnVectorText(m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2
+                                                                               : kDefaultVector1);
       return core::ClearEvent();
     case 10011:
       if (m_vectorKnown && !m_loaderActive) EnterLoader(true);
@@ -308,7 +311,8 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
   m_loaderVersion = static_cast<int32_t>(std::lround(std::atof(text) * 100));
   if (m_deviceRecord.ImageByChipId) {
     std::string file = m_form.FindProgDefFile(m_chipId);
-    if (file.size() > 4 && (file.find(".txt") != std::string::npos || file.find(".TXT") != std::string::npos)) {
+    if (file.size() > 4 &&
+        (file.find(".txt") != std::string::npos || file.find(".TXT") != std::string::npos)) {
       if (file.back() == '@') {
         file.pop_back();
         m_deviceRecord.KeepSlowRate[1] = true;
@@ -364,9 +368,16 @@ void T_BSL430::AfterPassword() {
 void T_BSL430::StepBaudRate() {
   m_ackStep = &T_BSL430::SwitchTo38400;
   m_nakStep = &T_BSL430::StepBaudRate;
-  const bool f2xx = m_chipId == 0xF26F || m_chipId == 0xF237;
-  SendFrame(0x20, f2xx ? std::vector<uint8_t>{0x80, 0x8C, 0x02, kFiller} : std::vector<uint8_t>{0x00, 0xC8, 0x02, kFiller},
-            3);
+  // The clock divider of the loader's UART differs per family (F1xx E0 87,
+  // F2xx 80 8C, F4xx 00 C8). The F1xx parts (chip IDs 0xF1..) get their own:
+  // with the F4xx value their loader refuses the change.
+  std::vector<uint8_t> payload{0x00, 0xC8, 0x02, kFiller};
+  if (m_chipId == 0xF26F || m_chipId == 0xF237) {
+    payload = {0x80, 0x8C, 0x02, kFiller};
+  } else if ((m_chipId >> 8) == 0xF1) {
+    payload = {0xE0, 0x87, 0x02, kFiller};
+  }
+  SendFrame(0x20, payload, 3);
 }
 
 void T_BSL430::SwitchTo38400() {
@@ -517,16 +528,18 @@ void T_BSL430::StepReadBack() {
   m_nakStep = &T_BSL430::StepReadBack;
   m_ackStep = &T_BSL430::StepReadBack;
   const size_t n = block.DataLength();
-  SendFrame(0x14, {static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
-                   static_cast<uint8_t>(n), 0x00},
+  SendFrame(0x14,
+            {static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
+             static_cast<uint8_t>(n), 0x00},
             9);
 }
 
 void T_BSL430::Compare(const std::vector<uint8_t>& frame) {
   const ImageBlock16& block = m_image.blocks[static_cast<size_t>(m_blockIndex)];
   const size_t n = frame.size() >= 6 ? frame[2] : 0;
-  const bool same = n == block.DataLength() && frame.size() >= n + 6 &&
-                    std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
+  const bool same =
+      n == block.DataLength() && frame.size() >= n + 6 &&
+      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
   if (!same) {
     Fail();  // error step 9 stays
     return;
@@ -591,7 +604,9 @@ void T_BSL430::StepRestartLoader() {
   SendFrame(0x1A, {0x22, 0x0C, kFiller, kFiller}, 11);
 }
 
-void T_BSL430::AfterRestart() { SyncThen(&T_BSL430::StepPatchPassword); }
+void T_BSL430::AfterRestart() {
+  SyncThen(&T_BSL430::StepPatchPassword);
+}
 
 void T_BSL430::StepPatchPassword() {
   m_ackStep = &T_BSL430::AfterPatchPassword;
@@ -633,16 +648,18 @@ void T_BSL430::StepReadBackPatch() {
   m_nakStep = &T_BSL430::StepReadBackPatch;
   m_ackStep = &T_BSL430::StepReadBackPatch;
   const ImageBlock16& block = m_patchImage.blocks[static_cast<size_t>(m_patchIndex)];
-  SendFrame(0x14, {static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
-                   static_cast<uint8_t>(block.DataLength()), 0x00},
+  SendFrame(0x14,
+            {static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
+             static_cast<uint8_t>(block.DataLength()), 0x00},
             14);
 }
 
 void T_BSL430::ComparePatch(const std::vector<uint8_t>& frame) {
   const ImageBlock16& block = m_patchImage.blocks[static_cast<size_t>(m_patchIndex)];
   const size_t n = frame.size() >= 6 ? frame[2] : 0;
-  const bool same = n == block.DataLength() && frame.size() >= n + 6 &&
-                    std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
+  const bool same =
+      n == block.DataLength() && frame.size() >= n + 6 &&
+      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
   if (!same) {
     Fail();
     return;
@@ -665,6 +682,8 @@ void T_BSL430::StepRunPatch() {
   SendFrame(0x1A, {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), kFiller, kFiller}, 12);
 }
 
-void T_BSL430::AfterRunPatch() { SyncThen(m_savedStep); }
+void T_BSL430::AfterRunPatch() {
+  SyncThen(m_savedStep);
+}
 
 }  // namespace programmers

@@ -41,7 +41,8 @@ class T_BSL430 : public TProgrammerTyp {
   static constexpr size_t kPatchLimit = 2000;
   static constexpr size_t kRxCapacity = 1000;
 
-  T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord, serial::TComPort& port);
+  T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
+           serial::TComPort& port);
   ~T_BSL430() override;
 
   // Runs the whole download; true on success. Shows the error box on failure.
@@ -95,8 +96,8 @@ class T_BSL430 : public TProgrammerTyp {
 
   // Loader steps (error step numbers in brackets).
   void SyncThen(Step step);
-  void SyncAgain();          // [1]
-  void StepVersion();        // [2]
+  void SyncAgain();    // [1]
+  void StepVersion();  // [2]
   void StepVersionFallback();
   void StepBaudRate();       // [3]
   void StepPassword();       // [4]

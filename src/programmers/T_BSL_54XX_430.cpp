@@ -331,7 +331,8 @@ void T_BSL_54XX_430::StepErase() {
 void T_BSL_54XX_430::NextSegment() {
   const int32_t low = m_image32.blocks.size() > 1 ? static_cast<int32_t>(m_image32.blocks[1].address) : 0;
   const int32_t first = static_cast<int32_t>(m_image32.blocks[0].address);
-  m_eraseAddress = m_eraseAddress == 0x10000 ? 0xFC00 : m_eraseAddress - 0x200;  // 0xFE00 waits for the vector erase
+  m_eraseAddress =
+      m_eraseAddress == 0x10000 ? 0xFC00 : m_eraseAddress - 0x200;  // 0xFE00 waits for the vector erase
   bool over = m_eraseAddress < low - 512;
   if (!over) {
     if (m_eraseAddress + 256 == low) m_eraseAddress = low;
@@ -377,7 +378,8 @@ void T_BSL_54XX_430::StepWrite() {
   m_nakStep = &T_BSL_54XX_430::StepWrite;
   std::vector<uint8_t> core{0x10};
   PushAddress(core, block.address);
-  core.insert(core.end(), block.data.begin(), block.data.begin() + static_cast<std::ptrdiff_t>(block.DataLength()));
+  core.insert(core.end(), block.data.begin(),
+              block.data.begin() + static_cast<std::ptrdiff_t>(block.DataLength()));
   Send(core, 8);
 }
 
@@ -407,8 +409,9 @@ void T_BSL_54XX_430::Compare(const std::vector<uint8_t>& frame) {
   const ImageBlock32& block = m_image32.blocks[static_cast<size_t>(m_blockIndex)];
   const size_t nl = frame[1] | (size_t{frame[2]} << 8);
   const size_t n = nl > 0 ? nl - 1 : 0;
-  const bool same = n == block.DataLength() && frame.size() >= n + 6 &&
-                    std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
+  const bool same =
+      n == block.DataLength() && frame.size() >= n + 6 &&
+      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
   if (!same) {
     Fail();  // error step 9 stays
     return;

@@ -14,7 +14,8 @@ namespace {
 
 const char* const kProfiles[] = {
     "name = r\nline = 9600 8E1\nboot-loader = 0x90\nflash = 0x1000 0x100 64\nflash = 0x1100 0x100 0x100\n"
-    "flash = 0x1200 0xEE00 512\nflash = 0x10000 0x10000 512\nbsl = family 2xx chip 0xF26F version 1.61 reset 0x3100\n",
+    "flash = 0x1200 0xEE00 512\nflash = 0x10000 0x10000 512\nbsl = family 2xx chip 0xF26F version 1.61 reset "
+    "0x3100\n",
     "name = s\nline = 9600 8E1\nboot-loader = 0x90\nflash = 0x1100 0xEF00 0x100\n"
     "bsl = family 1xx chip 0xF149 version 1.10 reset 0x1100\n",
     "name = f\nline = 9600 8E1\nboot-loader = Q\nflash = 0x1800 0x200 128\nflash = 0x5C00 0x40000 512\n"

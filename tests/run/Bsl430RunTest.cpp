@@ -3,6 +3,8 @@
 // models (ASCII request half, then the loader).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "BslRunHarness.h"
 #include "programmers/T_BSL430.h"
 #include "sim/bsl/RomBslModel.h"
@@ -31,7 +33,9 @@ const char* const k2xxProfile =
 const std::vector<uint8_t> kInfo = Pattern(32, 1);
 const std::vector<uint8_t> kCode = Pattern(600, 2);
 
-std::string Image2xx() { return TiTxt({{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, Vectors(0xC000)}}); }
+std::string Image2xx() {
+  return TiTxt({{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, Vectors(0xC000)}});
+}
 
 // The loader model's commands as "CMD@ADDRESS/BAUD", for order checks.
 std::vector<std::string> Trace(const sim::Instrument& instrument) {
@@ -106,11 +110,12 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
 
   const auto trace = Trace(*run.instrument);
   std::vector<std::string> expected{"1E@5858/9600", "10@FFFF/9600", "20@8C80/38400"};
-  for (uint32_t a = 0xFC00; a >= 0xC000; a -= 0x200) expected.push_back("16@" + [&] {
-    char t[8];
-    std::snprintf(t, sizeof t, "%X", a);
-    return std::string(t);
-  }() + "/38400");
+  for (uint32_t a = 0xFC00; a >= 0xC000; a -= 0x200)
+    expected.push_back("16@" + [&] {
+      char t[8];
+      std::snprintf(t, sizeof t, "%X", a);
+      return std::string(t);
+    }() + "/38400");
   expected.push_back("16@1080/38400");
   // Blocks: info 0x1080, code 0xC000 0xC0F0 0xC1E0, vectors 0xFFE0.
   expected.push_back("12@1080/38400");
@@ -119,12 +124,14 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
   expected.push_back("12@C1E0/38400");
   expected.push_back("16@FFFF/38400");
   expected.push_back("12@FFE0/38400");
-  for (const char* a : {"1080", "C000", "C0F0", "C1E0", "FFE0"}) expected.push_back(std::string("14@") + a + "/38400");
+  for (const char* a : {"1080", "C000", "C0F0", "C1E0", "FFE0"})
+    expected.push_back(std::string("14@") + a + "/38400");
   expected.push_back("1A@C000/38400");
   EXPECT_EQ(trace, expected);
   for (size_t i = 0; i < std::max(trace.size(), expected.size()); ++i)
     if (i >= expected.size() || i >= trace.size() || trace[i] != expected[i])
-      ADD_FAILURE() << i << ": " << (i < trace.size() ? trace[i] : "-") << " / " << (i < expected.size() ? expected[i] : "-");
+      ADD_FAILURE() << i << ": " << (i < trace.size() ? trace[i] : "-") << " / "
+                    << (i < expected.size() ? expected[i] : "-");
   EXPECT_TRUE(LoaderOf(*run.instrument)->Started());
   // The port is back at the settings it had before the run.
   const auto format = run.window.ports.Line(1)->PortFormat();
@@ -161,8 +168,9 @@ std::string Hex(uint32_t value) {
 TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
   const auto low = Pattern(400, 3), up1 = Pattern(300, 4), up2 = Pattern(40, 5);
   // The vector section stands before the upper part: it is moved behind it.
-  BslRun run(kLargeProfile,
-             TiTxt({{0x1080, kInfo}, {0x3100, low}, {0xFFE0, Vectors(0x3100)}, {0x10000, up1}, {0x12000, up2}}));
+  BslRun run(
+      kLargeProfile,
+      TiTxt({{0x1080, kInfo}, {0x3100, low}, {0xFFE0, Vectors(0x3100)}, {0x10000, up1}, {0x12000, up2}}));
   run.record.EraseTop = {0x1FC00, 0};
   ASSERT_TRUE(run.Program());
 
@@ -199,11 +207,10 @@ TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
   for (; i < trace.size(); ++i)
     if (trace[i][0] != '1' || trace[i][1] != '6') writes.push_back(trace[i]);
   const std::vector<std::string> expected{
-      "12@1080/38400",  "12@3100/38400",  "12@31F0/38400",  "21@1/38400",     "12@10000/38400",
-      "12@100F0/38400", "12@12000/38400", "21@0/38400",     "12@FFE0/38400",  "14@1080/38400",
-      "14@3100/38400",  "14@31F0/38400",
-      "21@1/38400",     "14@10000/38400", "14@100F0/38400", "14@12000/38400", "21@0/38400",
-      "14@FFE0/38400",  "1A@3100/38400"};
+      "12@1080/38400",  "12@3100/38400",  "12@31F0/38400", "21@1/38400",     "12@10000/38400",
+      "12@100F0/38400", "12@12000/38400", "21@0/38400",    "12@FFE0/38400",  "14@1080/38400",
+      "14@3100/38400",  "14@31F0/38400",  "21@1/38400",    "14@10000/38400", "14@100F0/38400",
+      "14@12000/38400", "21@0/38400",     "14@FFE0/38400", "1A@3100/38400"};
   EXPECT_EQ(writes, expected);
 }
 
@@ -277,7 +284,9 @@ TEST(Bsl430Run, AStepNakedFourTimesFailsAfterThreeRetriesAndThreeAreSurvived) {
   for (const int naks : {3, 4}) {
     BslRun run(k2xxProfile, Image2xx());
     run.record.AskResetVector = true;
-    run.window.onLoader = [naks](sim::InstrumentModel& m) { dynamic_cast<RomBslModel&>(m).NakNext(0x12, naks); };
+    run.window.onLoader = [naks](sim::InstrumentModel& m) {
+      dynamic_cast<RomBslModel&>(m).NakNext(0x12, naks);
+    };
     const bool ok = run.Program();
     int writesOfFirst = 0;
     for (const auto& entry : Trace(*run.instrument)) writesOfFirst += entry.rfind("12@1080/", 0) == 0 ? 1 : 0;
@@ -350,9 +359,10 @@ TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {
     std::string content;
     const char* text;
   };
-  for (const Case& c : {Case{"missing.txt", "", "The firmware file missing.txt cannot be opened."},
-                        Case{"empty.txt", "no address line\r\nq\r\n", "no data"},
-                        Case{"order.txt", TiTxt({{0x10000, kCode}, {0xC000, kCode}}), "cannot be programmed"}}) {
+  for (const Case& c :
+       {Case{"missing.txt", "", "The firmware file missing.txt cannot be opened."},
+        Case{"empty.txt", "no address line\r\nq\r\n", "no data"},
+        Case{"order.txt", TiTxt({{0x10000, kCode}, {0xC000, kCode}}), "cannot be programmed"}}) {
     BslRun run(k2xxProfile, Image2xx());
     if (!c.content.empty()) run.window.WriteFile(c.file, c.content);
     EXPECT_FALSE(run.Program(c.file)) << c.file;
@@ -385,6 +395,30 @@ TEST(Bsl430Run, AnInstrumentAlreadyInItsLoaderIsProgrammedAtOnce) {
   EXPECT_EQ(trace.front(), "1E@5858/9600");  // no request commands, the version first
 }
 
+TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
+  // The loader reports chip 0xF16C (an F1xx with loader 1.61); the package
+  // names the file for it, with "@": stay at 9600 in mode 1 ... unless the
+  // name has no "@", then the F1xx divider E0 87 takes the line to 38400.
+  for (const bool slow : {true, false}) {
+    BslRun run(
+        "name = m1\nline = 4800 8N1\npcb = 1\ndevice = 2\nversion = 1.00\nserial = 3\n"
+        "loader = rom-bsl after 5567\n"
+        "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
+        "bsl = family 1xx chip 0xF16C version 1.61 reset 0xC000\n",
+        TiTxt({{0x1080, kInfo}, {0x4000, Pattern(64, 30)}, {0xFFE0, Vectors(0xC000)}}));
+    run.window.WriteFile("CHIP16C.TXT", Image2xx());
+    run.window.progDef[0xF16C] = slow ? "CHIP16C.TXT@" : "CHIP16C.TXT";
+    run.record.ImageByChipId = true;  // mode 2, no question: the first default vector
+    ASSERT_TRUE(run.Program()) << slow;
+    EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
+    EXPECT_EQ(run.record.KeepSlowRate[1], slow);
+    const auto trace = Trace(*run.instrument);
+    const bool switched = std::find(trace.begin(), trace.end(), "20@87E0/38400") != trace.end();
+    EXPECT_EQ(switched, !slow);
+    EXPECT_EQ(trace.back(), slow ? "1A@C000/9600" : "1A@C000/38400");
+  }
+}
+
 TEST(Bsl430Run, TheShippedProfilesTakeTheirImages) {
   struct Case {
     const char* profile;
@@ -392,11 +426,12 @@ TEST(Bsl430Run, TheShippedProfilesTakeTheirImages) {
     uint32_t at;
   };
   const auto code = Pattern(300, 21);
-  for (const Case& c : {Case{"msp430-2xx-meter", TiTxt({{0x1080, kInfo}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}), 0xC000},
-                        Case{"msp430-2xx-large-meter",
-                             TiTxt({{0x1080, kInfo}, {0x3100, code}, {0xFFE0, Vectors(0x3100)}}), 0x3100},
-                        Case{"msp430-1xx-meter", TiTxt({{0x1080, kInfo}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}),
-                             0xC000}}) {
+  for (const Case& c :
+       {Case{"msp430-2xx-meter", TiTxt({{0x1080, kInfo}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}), 0xC000},
+        Case{"msp430-2xx-large-meter", TiTxt({{0x1080, kInfo}, {0x3100, code}, {0xFFE0, Vectors(0x3100)}}),
+             0x3100},
+        Case{"msp430-1xx-meter", TiTxt({{0x1080, kInfo}, {0xC000, code}, {0xFFE0, Vectors(0xC000)}}),
+             0xC000}}) {
     TestWindow window;
     sim::Instrument& instrument = window.Connect(sim::LoadShippedProfile(c.profile), serial::B__4800);
     window.WriteFile("fw.txt", c.image);

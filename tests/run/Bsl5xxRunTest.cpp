@@ -42,7 +42,8 @@ std::vector<std::string> Trace(const sim::Instrument& instrument) {
       char text[48];
       std::snprintf(text, sizeof text, "%02X@%X/%u", c.command, static_cast<unsigned>(c.address),
                     static_cast<unsigned>(c.baud));
-      out.push_back(text + std::string(c.status != 0 && c.status != 0xFF ? " status " + std::to_string(c.status) : ""));
+      out.push_back(
+          text + std::string(c.status != 0 && c.status != 0xFF ? " status " + std::to_string(c.status) : ""));
     }
   }
   return out;
@@ -104,7 +105,8 @@ TEST(Bsl5xxRun, ImageWithUpperPartAndEraseTop) {
   size_t i = 4;
   // 0x1FC00 down to 0x10000, then 0xFC00 (0xFE00 waits) down to the second
   // block 0x5C00; the first block's segment 0x1800 is skipped.
-  for (uint32_t a = 0x1FC00; a >= 0x10000; a -= 0x200, ++i) EXPECT_EQ(trace[i], "12@" + Hex(a) + "/38400") << i;
+  for (uint32_t a = 0x1FC00; a >= 0x10000; a -= 0x200, ++i)
+    EXPECT_EQ(trace[i], "12@" + Hex(a) + "/38400") << i;
   for (uint32_t a = 0xFC00; a >= 0x5C00; a -= 0x200, ++i) EXPECT_EQ(trace[i], "12@" + Hex(a) + "/38400") << i;
   // Writes in image order (the vector block moved last, after the vector
   // segment's erase), reads, start at the reset vector.
@@ -139,7 +141,9 @@ TEST(Bsl5xxRun, KeepSlowRateAndTheDefaultVectorWithoutAsking) {
 
 TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {
   Run5xx run(Image());
-  run.window.onLoader = [](sim::InstrumentModel& m) { dynamic_cast<Bsl5xxModel&>(m).StatusNext(0x11, 0x05, 1); };
+  run.window.onLoader = [](sim::InstrumentModel& m) {
+    dynamic_cast<Bsl5xxModel&>(m).StatusNext(0x11, 0x05, 1);
+  };
   EXPECT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 4);
   EXPECT_EQ(run.window.boxes.size(), 1u);

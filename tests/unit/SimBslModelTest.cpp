@@ -56,7 +56,13 @@ class Loader {
 // 80 CMD L L AL AH LL LH data CKL CKH; CKL/CKH inverted XOR of even/odd bytes.
 Bytes RomFrame(uint8_t cmd, uint16_t a, uint16_t l, const Bytes& data = {}) {
   const auto n = static_cast<uint8_t>(4 + data.size());
-  Bytes f{0x80, cmd, n, n, static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(l),
+  Bytes f{0x80,
+          cmd,
+          n,
+          n,
+          static_cast<uint8_t>(a),
+          static_cast<uint8_t>(a >> 8),
+          static_cast<uint8_t>(l),
           static_cast<uint8_t>(l >> 8)};
   f.insert(f.end(), data.begin(), data.end());
   uint8_t even = 0, odd = 0;
@@ -171,9 +177,10 @@ const char* const k5xx =
 TEST(SimBsl5xx, MassEraseAnswerAndErrors) {
   Loader<sim::Bsl5xxModel> bsl(k5xx);
   // The documented mass-erase exchange.
-  EXPECT_EQ(bsl.Send({0x80, 0x01, 0x00, 0x15, 0x64, 0xA3}), (Bytes{0x00, 0x80, 0x02, 0x00, 0x3B, 0x00, 0x60, 0xC4}));
+  EXPECT_EQ(bsl.Send({0x80, 0x01, 0x00, 0x15, 0x64, 0xA3}),
+            (Bytes{0x00, 0x80, 0x02, 0x00, 0x3B, 0x00, 0x60, 0xC4}));
   EXPECT_TRUE(bsl.flash().IsErased(0xFFE0, 32));
-  EXPECT_EQ(bsl.Send({0x11}), Bytes{0x51});                     // no header
+  EXPECT_EQ(bsl.Send({0x11}), Bytes{0x51});                                // no header
   EXPECT_EQ(bsl.Send({0x80, 0x01, 0x00, 0x15, 0x00, 0x00}), Bytes{0x52});  // checksum
   // Locked until the password: the read answers status 04.
   Bytes locked = bsl.Send(Packet({0x18, 0x00, 0xC0, 0x00, 0x02, 0x00}));
