@@ -52,8 +52,8 @@ class T_BSL430 : public TProgrammerTyp {
   virtual void ShowError();
   virtual int32_t LastError() const { return m_errorStepSaved; }
 
-  // The receive path of the loader protocol (public for the fuzz harness):
-  // takes what has been read from the port and acts on it.
+  // The receive path of the loader protocol: takes what has been read from
+  // the port (at most the buffer's 1000 bytes are kept) and acts on it.
   void ReceiveBytes(const uint8_t* bytes, size_t count);
 
   // For tests and the window.

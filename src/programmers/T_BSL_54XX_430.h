@@ -30,7 +30,7 @@ class T_BSL_54XX_430 : public T_BSL430 {
   void ShowError() override;
   int32_t LastError() const override { return m_errorStepSaved; }
 
-  // The receive path of the loader protocol (public for the fuzz harness).
+  // The receive path of the loader protocol: what has been read from the port.
   void ReceiveBytes5xx(const uint8_t* bytes, size_t count);
 
   const std::array<uint16_t, 16>& Password() const { return m_password; }

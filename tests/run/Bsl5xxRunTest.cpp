@@ -183,6 +183,26 @@ TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {
   }
 }
 
+TEST(Bsl5xxRun, TheResetVectorAnswerFillsThePasswordFromTheTop) {
+  TestWindow window;
+  window.Connect(bsltest::Profile(k5xxProfile), serial::B__4800);
+  ProgrammerRecord record;
+  T_BSL_54XX_430 programmer(window, window.delay, record, *window.port);
+  // One token: word 15 (0xFFFE) only, the others keep the fill value.
+  programmer.SetPasswordFromText("0x5C00");
+  EXPECT_EQ(programmer.Password()[15], 0x5C00);
+  for (int i = 0; i < 15; ++i) EXPECT_EQ(programmer.Password()[i], 0xFFFF) << i;
+  // Tokens downward from 0xFFFE; a short last token counts; at most 16.
+  std::string text;
+  for (int i = 0; i < 17; ++i) text += "0x" + Hex(0x1000 + i);
+  programmer.SetPasswordFromText((text + "0x1").c_str());
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(programmer.Password()[15 - i], 0x1000 + i) << i;
+  programmer.SetPasswordFromText("0x12340xAB");
+  EXPECT_EQ(programmer.Password()[15], 0x1234);
+  EXPECT_EQ(programmer.Password()[14], 0x00AB);
+  EXPECT_EQ(programmer.Password()[13], 0xFFFF);
+}
+
 TEST(Bsl5xxRun, TheShippedProfileTakesItsImage) {
   TestWindow window;
   sim::Instrument& instrument = window.Connect(sim::LoadShippedProfile("msp430-5xx-meter"), serial::B__4800);
