@@ -13,10 +13,6 @@ namespace {
 constexpr uint8_t kHeader = 0x80;
 constexpr size_t kMaxPayload = 250;
 constexpr uint64_t kFrameGapMicros = 50000;
-constexpr uint64_t kAnswerMicros = 200;          // the loader's own turn-around
-constexpr uint64_t kSegmentEraseMicros = 20000;  // flash timing generator, 2xx data sheets
-constexpr uint64_t kMassEraseMicros = 200000;
-constexpr uint64_t kWriteMicrosPerByte = 40;
 
 // Inverted XOR of the little-endian words of bytes[0, count).
 uint16_t Checksum(const std::vector<uint8_t>& bytes, size_t count) {

@@ -43,6 +43,11 @@ class RomBslModel final : public InstrumentModel {
   static constexpr uint32_t kRestartAddress = 0x0C22;  // the loader's own entry in ROM
   static constexpr uint32_t kRamStart = 0x0200;
   static constexpr uint32_t kRamEnd = 0x0A00;
+  // The loader's own times (flash timing generator of the 2xx data sheets).
+  static constexpr uint64_t kAnswerMicros = 200;
+  static constexpr uint64_t kSegmentEraseMicros = 20000;
+  static constexpr uint64_t kMassEraseMicros = 200000;
+  static constexpr uint64_t kWriteMicrosPerByte = 40;
 
   explicit RomBslModel(ModelContext& context);
 
