@@ -1,6 +1,7 @@
 #include "sim/model/AsciiModel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "sim/model/ModelRegistry.h"
@@ -123,6 +124,7 @@ bool AsciiModel::Takes(int command) const {
     return true;
   }
   if (TakesFiles() && (command == 12000 || command == 12030)) return true;
+  if (!p.loader.empty() && command == p.loaderAfter) return true;
   return std::find(p.accepted.begin(), p.accepted.end(), command) != p.accepted.end();
 }
 
@@ -166,6 +168,17 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
       break;
     case 4001:
       Answer("I." + std::to_string(codes[3]) + "#" + p.serial + "\r\n", holdMs);
+      break;
+    case 5577:
+    case 5555:
+      // An MSP430 instrument with a loader tells its vector table: the reset
+      // vector (0xFFFE), and on the 5xx all 16 words from 0xFFFE down.
+      if (p.loader.empty()) {
+        known = false;
+        Answer("A." + number + "?\r\n", holdMs);
+      } else {
+        Answer("I." + std::string(command == 5577 ? "80" : "81") + "#" + VectorText() + "\r\n", holdMs);
+      }
       break;
     default:
       known = Takes(command);
@@ -216,6 +229,19 @@ void AsciiModel::OnPacket() {
 void AsciiModel::Answer(const std::string& text, uint32_t extraMs) {
   if (m_silent) return;
   Emit(text, (uint64_t{m_context.profile.replyDelayMs} + extraMs) * 1000);
+}
+
+std::string AsciiModel::VectorText() const {
+  const bool all = m_context.profile.bsl.family == BslSettings::Family::F5xx;
+  std::string text;
+  char token[8];
+  for (uint32_t address = 0xFFFE; address >= 0xFFE0; address -= 2) {
+    const unsigned word = m_context.flash.At(address) | (m_context.flash.At(address + 1) << 8);
+    std::snprintf(token, sizeof token, "0x%04X", word);
+    text += token;
+    if (!all) break;
+  }
+  return text;
 }
 
 std::optional<std::string> AsciiModel::LastParameter(int command) const {

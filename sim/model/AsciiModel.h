@@ -20,6 +20,9 @@ namespace sim {
 //    other commands it takes: "A.<number>!" (acknowledgement);
 //  - "A.2003", "A.2000", "A.2001", "A.4001": "I.<code>#<text>" with the PCB
 //    number, device number, software version and serial number;
+//  - "A.5577" / "A.5555" (an instrument with a loader): "I.80#" / "I.81#"
+//    with its reset vector as "0xHHHH" (5xx: all 16 vector words, 0xFFFE
+//    first); the command of `loaderAfter` is acknowledged and hands over;
 //  - any other "A.<number>": "A.<number>?" (rejection).
 // Lines that are not commands are ignored. With "accept = 12000" it also
 // takes files: "A.12000#name", packets "A.12010#" + count byte + bytes (no
@@ -59,6 +62,8 @@ class AsciiModel final : public InstrumentModel {
   void Answer(const std::string& text, uint32_t extraMs = 0);
   bool Takes(int command) const;
   bool TakesFiles() const;
+  // The vector table as "0xHHHH" tokens for the reset-vector question.
+  std::string VectorText() const;
 
   ModelContext& m_context;
   std::string m_line;

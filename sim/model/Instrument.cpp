@@ -8,6 +8,7 @@ namespace sim {
 Instrument::Instrument(InstrumentProfile profile, const ModelRegistry& registry)
     : m_profile(std::move(profile)), m_context{m_profile, m_flash, registry} {
   for (const auto& region : m_profile.flash) m_flash.AddRegion(region);
+  PreloadBslFirmware(m_profile.bsl, m_flash);
   const char* first =
       m_profile.bootLoader == BootAnnounce::None ? ModelRegistry::kAscii : ModelRegistry::kBootAnnounce;
   auto model = registry.Create(first, m_context);

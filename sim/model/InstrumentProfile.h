@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/sim/LineFormat.h"
+#include "sim/bsl/BslSettings.h"
 #include "sim/model/FaultPlan.h"
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"
@@ -52,6 +53,8 @@ struct InstrumentProfile {
   int loaderAfter = 1200;
 
   std::vector<FlashMemory::Region> flash;
+  // The MSP430 bootstrap loader and the old firmware (models rom-bsl, bsl-5xx).
+  BslSettings bsl;
   FaultPlan faults;
 
   // The search command of the family (its number).

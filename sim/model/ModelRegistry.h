@@ -19,6 +19,8 @@ class ModelRegistry {
 
   static constexpr const char* kAscii = "ascii";
   static constexpr const char* kBootAnnounce = "boot-announce";
+  static constexpr const char* kRomBsl = "rom-bsl";
+  static constexpr const char* kBsl5xx = "bsl-5xx";
 
   // A registry holding the models of this folder.
   static ModelRegistry WithBuiltins();

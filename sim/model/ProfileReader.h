@@ -28,6 +28,7 @@ namespace sim {
 //   boot-loader = frame h00h|h11h|h,,h BODY  |  0x90  |  Q
 //   loader = MODEL [after CMD]       registry model that takes the line
 //   flash = START SIZE SEGMENT       a flash region (repeatable; 0x for hex)
+//   bsl = family 2xx chip 0xF26F version 1.61 reset 0x3100   MSP430 loader (BslSettings)
 //   silent-from = CMD   garbage = CMD [COUNT]   drop-at = CMD    (faults)
 class ProfileReader {
  public:

@@ -1,0 +1,279 @@
+// A 60 kB image through the ROM bootstrap loader in real time: the real
+// TComPort with its threads on a pseudo-terminal, instrument-sim pacing its
+// bytes at the line's baud rate (38400 after the switch), the Qt message
+// pump. The figure is the wall time of Program over what the run cannot
+// avoid, both counted in the same run:
+//   line time of every byte the instrument sent, at the rate in force
+// + the waits the loader protocol mandates (each Sleep of the delay component)
+// + the 20 ms inter-byte interval that ends each Read with data
+// + the instrument's own time (answer delays, erase and write times).
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SimProcess.h"
+#include "core/DrainEvents.h"
+#include "core/EventHandler.h"
+#include "core/TimerSlots.h"
+#include "platform/posix/PosixPortSystem.h"
+#include "platform/qt/QtHost.h"
+#include "programmers/T_BSL430.h"
+#include "serial/TComPort.h"
+#include "serial/TDelay.h"
+#include "sim/bsl/RomBslModel.h"
+#include "update/protocol/LineParser.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the run costs at the least, gathered at the line and the pump.
+struct Budget {
+  std::mutex lock;
+  double lineMicros = 0;
+  double waitMicros = 0;
+  double readGapMicros = 0;
+  double instrumentMicros = 0;
+  uint32_t baud = 4800;
+  double bitsPerChar = 11;  // 8N2 at the start
+  uint64_t reads = 0;
+  double Total() const { return lineMicros + waitMicros + readGapMicros + instrumentMicros; }
+};
+
+// The instrument's time for what the tool sends: its turn-around for every
+// sync and frame, erase and write times, the ASCII reply delay (10 ms).
+void ChargeInstrument(Budget& b, const uint8_t* bytes, uint32_t count) {
+  using sim::RomBslModel;
+  if (count == 1 && bytes[0] == 0x80) {
+    b.instrumentMicros += RomBslModel::kAnswerMicros;
+  } else if (count >= 6 && bytes[0] == 0x80) {
+    b.instrumentMicros += RomBslModel::kAnswerMicros;
+    if (bytes[1] == 0x16) b.instrumentMicros += RomBslModel::kSegmentEraseMicros;
+    if (bytes[1] == 0x12) b.instrumentMicros += (count - 10) * RomBslModel::kWriteMicrosPerByte;
+  } else if (count >= 2 && bytes[0] == 'A' && bytes[1] == '.') {
+    b.instrumentMicros += 10000;
+  }
+}
+
+class CountingLine final : public platform::SerialLine {
+ public:
+  CountingLine(std::unique_ptr<platform::SerialLine> line, Budget& budget)
+      : m_line(std::move(line)), m_budget(budget) {}
+  bool GetState(platform::DCB& dcb) override { return m_line->GetState(dcb); }
+  bool SetState(const platform::DCB& dcb) override {
+    std::lock_guard<std::mutex> guard(m_budget.lock);
+    m_budget.baud = dcb.BaudRate;
+    m_budget.bitsPerChar = 1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits == 2 ? 2 : 1);
+    return m_line->SetState(dcb);
+  }
+  bool GetTimeouts(platform::COMMTIMEOUTS& t) override { return m_line->GetTimeouts(t); }
+  bool SetTimeouts(const platform::COMMTIMEOUTS& t) override { return m_line->SetTimeouts(t); }
+  void StartReader(platform::SerialLineEvents& events) override { m_line->StartReader(events); }
+  uint32_t Read(uint8_t* buffer, uint32_t count) override {
+    const uint32_t n = m_line->Read(buffer, count);
+    if (n > 0) {
+      std::lock_guard<std::mutex> guard(m_budget.lock);
+      m_budget.lineMicros += n * m_budget.bitsPerChar * 1e6 / m_budget.baud;
+      m_budget.readGapMicros += 20000;
+      ++m_budget.reads;
+    }
+    return n;
+  }
+  platform::WriteResult Write(const uint8_t* bytes, uint32_t count) override {
+    {
+      std::lock_guard<std::mutex> guard(m_budget.lock);
+      ChargeInstrument(m_budget, bytes, count);
+    }
+    return m_line->Write(bytes, count);
+  }
+  bool WriteInBackground(const uint8_t* bytes, uint32_t count, WriteDone done) override {
+    return m_line->WriteInBackground(bytes, count, std::move(done));
+  }
+  bool WriterBusy() override { return m_line->WriterBusy(); }
+  bool Purge(uint32_t flags) override { return m_line->Purge(flags); }
+  void ClearBreak() override { m_line->ClearBreak(); }
+  void Close() override { m_line->Close(); }
+
+ private:
+  std::unique_ptr<platform::SerialLine> m_line;
+  Budget& m_budget;
+};
+
+class CountingPorts final : public platform::PortSystem {
+ public:
+  CountingPorts(platform::PortSystem& ports, Budget& budget) : m_ports(ports), m_budget(budget) {}
+  platform::PortStatus Probe(uint32_t com) override { return m_ports.Probe(com); }
+  platform::PortOpenResult Open(uint32_t com) override {
+    platform::PortOpenResult r = m_ports.Open(com);
+    if (r.line) r.line = std::make_unique<CountingLine>(std::move(r.line), m_budget);
+    return r;
+  }
+
+ private:
+  platform::PortSystem& m_ports;
+  Budget& m_budget;
+};
+
+// The pump of the delay component: its Sleeps are the mandated waits.
+class CountingPump final : public platform::MessagePump {
+ public:
+  CountingPump(platform::MessagePump& pump, Budget& budget) : m_pump(pump), m_budget(budget) {}
+  void ProcessMessages() override { m_pump.ProcessMessages(); }
+  void WaitForMessages() override { m_pump.WaitForMessages(); }
+  void ProcessUntil(uint32_t deadline) override { m_pump.ProcessUntil(deadline); }
+  void Sleep(uint32_t ms) override {
+    m_budget.waitMicros += ms * 1000.0;
+    m_pump.Sleep(ms);
+  }
+  void Post(Message message) override { m_pump.Post(std::move(message)); }
+
+ private:
+  platform::MessagePump& m_pump;
+  Budget& m_budget;
+};
+
+class BenchWindow final : public programmers::ProgrammerHost, public serial::V24Listener {
+ public:
+  BenchWindow(platform::qt::QtHost& host, platform::PortSystem& ports, Budget& budget,
+              const std::string& folder)
+      : m_host(host),
+        m_slots(m_queue, [this] { DrainEvents(); }),
+        m_delayPump(host.Pump(), budget),
+        delay(host.GetClock(), m_delayPump),
+        port(ports, host.Pump()),
+        m_folder(folder) {
+    for (int i = 0; i < 5; ++i) {
+      m_timers.push_back(host.CreateTimer());
+      m_timers.back()->SetTag(i + 1);
+    }
+    std::vector<platform::Timer*> raw;
+    for (auto& t : m_timers) raw.push_back(t.get());
+    m_slots.RegisterTimers(raw);
+    delay.SetEnable(true);
+    m_queue.Subscribe(core::MakeHandler<&BenchWindow::Handler>(this));
+  }
+
+  void ReportProgress(uint32_t, int32_t) override {}
+  void LogLine(const std::string&) override {}
+  void DrainEvents() override { core::DrainEvents(m_queue, m_guiBusy, m_host.Pump()); }
+  core::EventQueue& Events() override { return m_queue; }
+  core::TimerSlots& Slots() override { return m_slots; }
+  platform::MessagePump& Pump() override { return m_host.Pump(); }
+  std::string FindProgDefFile(int32_t) override { return {}; }
+  std::string ErrorText(int32_t step) override { return "error step " + std::to_string(step); }
+  void ShowErrorBox(const std::string& text, const std::string&) override {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+  std::string PackageFolder() override { return m_folder; }
+  int32_t Language() override { return 1; }
+
+  void OnV24Message(uint32_t message, uint32_t com) override {
+    if (message != serial::WM_V24_RX) return;
+    m_queue.PostCode(10000, core::EventText::Number(static_cast<int32_t>(com)));
+    DrainEvents();
+  }
+  // The window's line parser: one read per notification.
+  core::Event Handler(core::EventQueue& q, core::Event event) {
+    if (event.kind == core::kCodeEvent && event.code == 10000) {
+      uint8_t buffer[251];
+      const int32_t n = port.Read(buffer, 250);
+      if (n > 0) m_parser.Feed(buffer, static_cast<size_t>(n), q, nullptr);
+    }
+    return core::ClearEvent();
+  }
+
+ private:
+  platform::qt::QtHost& m_host;
+  core::EventQueue m_queue;
+  core::TimerSlots m_slots;
+  CountingPump m_delayPump;
+
+ public:
+  serial::TDelay delay;
+  serial::TComPort port;
+
+ private:
+  std::string m_folder;
+  update::LineParser m_parser;
+  int m_guiBusy = 0;
+  std::vector<std::unique_ptr<platform::Timer>> m_timers;
+};
+
+std::string TiTxt(uint32_t address, const std::vector<uint8_t>& bytes) {
+  std::string out;
+  char text[16];
+  std::snprintf(text, sizeof text, "@%04X\r\n", static_cast<unsigned>(address));
+  out += text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(text, sizeof text, "%02X", bytes[i]);
+    out += text;
+    out += (i % 16 == 15 || i + 1 == bytes.size()) ? "\r\n" : " ";
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  simtest::TempDir dir;
+  // An F1xx with loader 1.61: 38400 baud after the switch.
+  std::ofstream(dir / "m1xx.profile") << "name = m1xx\nfamily = 0\nline = 4800 8N1\npcb = 1\ndevice = 2\n"
+                                         "version = 1.00\nserial = 3\nloader = rom-bsl after 5588\n"
+                                         "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\n"
+                                         "flash = 0x1200 0xEE00 512\n"
+                                         "bsl = family 1xx chip 0xF16C version 1.61 reset 0x1100\n";
+  std::vector<uint8_t> code(60000);
+  for (size_t i = 0; i < code.size(); ++i) code[i] = static_cast<uint8_t>((i * 37 + 11) % 251);
+  std::vector<uint8_t> vectors(32, 0xFF);
+  vectors[30] = 0x00;
+  vectors[31] = 0x11;
+  std::ofstream(dir / "FW.TXT") << TiTxt(0x1080, std::vector<uint8_t>(32, 0x5A)) + TiTxt(0x1100, code) +
+                                       TiTxt(0xFFE0, vectors) + "q\r\n";
+
+  simtest::SimProcess sim(
+      {"--ports", dir / "ports", "--pace", "--com", "1", "--profile", dir / "m1xx.profile"},
+      {dir / "ports/COM1"});
+  Budget budget;
+  platform::posix::PosixPortSystem posixPorts{platform::posix::ComMap::Folder(dir / "ports")};
+  CountingPorts ports(posixPorts, budget);
+  platform::qt::QtHost host;
+  BenchWindow window(host, ports, budget, dir.Path());
+  serial::V24ParameterTag* r = window.port.GetV24Parameter();
+  r->DatenBits = serial::D_8;
+  r->StopBits = serial::S_2;
+  r->Baudrate = serial::B__4800;
+  r->RXTimeOutproChar = 1;
+  r->TXTimeOut = 10000;
+  r->TXTimeOutproChar = 1;
+  if (!window.port.Open(&window, 0, false)) {
+    std::fprintf(stderr, "bench_bsl430_realtime: cannot open COM1: %s\n",
+                 window.port.LastOpenError().c_str());
+    return 1;
+  }
+  programmers::ProgrammerRecord record;
+  record.AskResetVector = true;
+  programmers::T_BSL430 programmer(window, window.delay, record, window.port);
+  const auto start = Clock::now();
+  const bool ok = programmer.Program("fw.txt");
+  const double wall = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+  if (!ok) {
+    std::fprintf(stderr, "bench_bsl430_realtime: the download failed (error step %d)\n",
+                 programmer.LastError());
+    return 1;
+  }
+  std::printf(
+      "bsl430_realtime_60k: %.4f wall/budget (goal <= 1.02) [%.2f s wall; budget %.2f s = line %.2f + waits "
+      "%.2f + "
+      "%llu reads x 20 ms + instrument %.2f]\n",
+      wall / budget.Total(), wall / 1e6, budget.Total() / 1e6, budget.lineMicros / 1e6,
+      budget.waitMicros / 1e6, static_cast<unsigned long long>(budget.reads), budget.instrumentMicros / 1e6);
+  return 0;
+}

@@ -1,0 +1,112 @@
+#include "programmers/BslFrames.h"
+
+namespace programmers {
+
+uint16_t RomBslChecksum(const uint8_t* bytes, size_t count) {
+  uint16_t sum = 0;
+  for (size_t i = 0; i < count; i += 2) {
+    const uint16_t high = i + 1 < count ? bytes[i + 1] : 0;
+    sum ^= static_cast<uint16_t>(bytes[i] | (high << 8));
+  }
+  return static_cast<uint16_t>(sum ^ 0xFFFF);
+}
+
+std::vector<uint8_t> RomBslFrame(uint8_t command, const std::vector<uint8_t>& payload) {
+  const auto length = static_cast<uint8_t>(payload.size());
+  std::vector<uint8_t> frame{0x80, command, length, length};
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  const uint16_t sum = RomBslChecksum(frame.data(), frame.size());
+  frame.push_back(static_cast<uint8_t>(sum));
+  frame.push_back(static_cast<uint8_t>(sum >> 8));
+  return frame;
+}
+
+uint16_t Bsl5xxCrc(const uint8_t* bytes, size_t count) {
+  uint16_t crc = 0xFFFF;
+  for (size_t i = 0; i < count; ++i) {
+    uint16_t x = static_cast<uint16_t>((crc >> 8) ^ bytes[i]);
+    x = static_cast<uint16_t>(x ^ (x >> 4));
+    crc = static_cast<uint16_t>((crc << 8) ^ (x << 12) ^ (x << 5) ^ x);
+  }
+  return crc;
+}
+
+std::vector<uint8_t> Bsl5xxFrame(const std::vector<uint8_t>& core) {
+  std::vector<uint8_t> frame{0x80, static_cast<uint8_t>(core.size()), static_cast<uint8_t>(core.size() >> 8)};
+  frame.insert(frame.end(), core.begin(), core.end());
+  const uint16_t crc = Bsl5xxCrc(core.data(), core.size());
+  frame.push_back(static_cast<uint8_t>(crc));
+  frame.push_back(static_cast<uint8_t>(crc >> 8));
+  return frame;
+}
+
+}  // namespace programmers
+
+namespace programmers {
+
+std::vector<BslReceipt> ScanRomBsl(std::vector<uint8_t>& buffer) {
+  std::vector<BslReceipt> out;
+  size_t start = 0;
+  while (start < buffer.size() && buffer[start] != 0x80) ++start;
+  int ack = -1, nak = -1;
+  for (size_t i = 0; i < start; ++i) {
+    if (buffer[i] == 0x90) ack = static_cast<int>(i);
+    if (buffer[i] == 0xA0 || buffer[i] == 0x70) nak = static_cast<int>(i);
+  }
+  // Everything before the frame start is looked at once; the rest is noise.
+  buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(start));
+  if (buffer.size() >= 4) {
+    const size_t total = size_t{buffer[2]} + 6;
+    if (buffer.size() >= total) {
+      std::vector<uint8_t> frame(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
+      buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
+      const uint16_t sum = RomBslChecksum(frame.data(), total - 2);
+      const bool ok =
+          frame[total - 2] == static_cast<uint8_t>(sum) && frame[total - 1] == static_cast<uint8_t>(sum >> 8);
+      out.push_back(BslReceipt{ok ? BslReceipt::Kind::Frame : BslReceipt::Kind::BadFrame, std::move(frame)});
+    }
+  }
+  if (ack >= 0) out.push_back(BslReceipt{BslReceipt::Kind::Ack, {}});
+  if (nak >= 0 && nak < ack) out.push_back(BslReceipt{BslReceipt::Kind::Nak, {}});
+  if (nak >= 0 && ack < 0) out.push_back(BslReceipt{BslReceipt::Kind::Nak, {}});
+  return out;
+}
+
+std::vector<BslReceipt> ScanBsl5xx(std::vector<uint8_t>& buffer) {
+  std::vector<BslReceipt> out;
+  for (;;) {
+    size_t start = 0;
+    while (start < buffer.size() && buffer[start] != 0x80) ++start;
+    int ack = -1, nak = -1;
+    for (size_t i = 0; i < start; ++i) {
+      if (buffer[i] == 0x00) ack = static_cast<int>(i);
+      if (buffer[i] & 0x50) nak = static_cast<int>(i);
+    }
+    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(start));
+    bool handled = false;
+    if (ack >= 0) out.push_back(BslReceipt{BslReceipt::Kind::Ack, {}});
+    if (nak >= 0) out.push_back(BslReceipt{BslReceipt::Kind::Nak, {}});
+    handled = ack >= 0 || nak >= 0;
+    if (buffer.size() >= 3) {
+      const size_t length = buffer[1] | (size_t{buffer[2]} << 8);
+      const size_t total = length + 5;
+      if (buffer.size() >= total) {
+        std::vector<uint8_t> frame(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
+        buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(total));
+        const uint16_t crc = Bsl5xxCrc(frame.data() + 3, length);
+        const bool ok = length > 0 && frame[total - 2] == static_cast<uint8_t>(crc) &&
+                        frame[total - 1] == static_cast<uint8_t>(crc >> 8);
+        out.push_back(
+            BslReceipt{ok ? BslReceipt::Kind::Frame : BslReceipt::Kind::BadFrame, std::move(frame)});
+        handled = true;
+      } else if (total > 1000) {
+        // A length no frame of this loader has: drop the start byte.
+        buffer.erase(buffer.begin());
+        handled = true;
+      }
+    }
+    if (!handled || buffer.empty()) return out;
+  }
+}
+
+}  // namespace programmers

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/EventQueue.h"
+#include "core/TimerSlots.h"
+#include "platform/MessagePump.h"
+
+namespace programmers {
+
+// What a programmer needs from the main window. The window implements it
+// and outlives every programmer it creates. GUI thread only.
+class ProgrammerHost {
+ public:
+  virtual ~ProgrammerHost() = default;
+
+  // The progress commands of the window (0 reset, 2 maximum, 3 step, 10 ...).
+  virtual void ReportProgress(uint32_t command, int32_t value) = 0;
+  // The debug log (commands sent, lines received).
+  virtual void LogLine(const std::string& text) = 0;
+  // Dispatches every queued Event (the window's DrainEvents).
+  virtual void DrainEvents() = 0;
+  virtual core::EventQueue& Events() = 0;
+  virtual core::TimerSlots& Slots() = 0;
+  virtual platform::MessagePump& Pump() = 0;
+
+  // The ProgDefFile of the first device entry whose ProzTyp equals
+  // `prozTyp`; empty when none matches. Serves the chip-ID file choice.
+  virtual std::string FindProgDefFile(int32_t prozTyp) = 0;
+  // The loader error text for an error step, in the user's language.
+  virtual std::string ErrorText(int32_t errorStep) = 0;
+  // A modal box with the error icon and OK. Latin-1 texts.
+  virtual void ShowErrorBox(const std::string& text, const std::string& caption) = 0;
+  // The package folder: firmware files and "Patch.TXT" are looked up here,
+  // case-insensitively.
+  virtual std::string PackageFolder() = 0;
+  // 0 German, 1 English.
+  virtual int32_t Language() = 0;
+};
+
+}  // namespace programmers

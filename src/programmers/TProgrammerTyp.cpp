@@ -1,0 +1,73 @@
+#include "programmers/TProgrammerTyp.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace programmers {
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+// The file in `folder` whose name matches `name` ignoring case; `name`
+// itself when nothing matches.
+std::filesystem::path Lookup(const std::string& folder, std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  std::filesystem::path path(name);
+  if (path.is_absolute() || folder.empty()) return path;
+  std::filesystem::path dir = std::filesystem::path(folder) / path.parent_path();
+  std::error_code ec;
+  const std::string wanted = Lower(path.filename().string());
+  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    if (Lower(it->path().filename().string()) == wanted) return it->path();
+  }
+  return dir / path.filename();
+}
+
+}  // namespace
+
+void TProgrammerTyp::RunEventLoop(const bool& finished) {
+  while (!finished) {
+    m_form.DrainEvents();
+    if (finished) break;
+    m_form.Pump().WaitForMessages();
+  }
+}
+
+bool TProgrammerTyp::ReadPackageFile(const std::string& name, size_t limit, std::string& content,
+                                     std::string& error) {
+  const bool german = m_form.Language() == 0;
+  const std::filesystem::path path = Lookup(m_form.PackageFolder(), name);
+  std::ifstream in(path, std::ios::binary);
+  if (name.empty() || !in) {
+    error = german ? "Die Firmware-Datei " + name +
+                         " kann nicht ge\xF6"
+                         "ffnet werden."
+                   : "The firmware file " + name + " cannot be opened.";
+    return false;
+  }
+  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    error = german ? "Die Firmware-Datei " + name + " kann nicht gelesen werden."
+                   : "The firmware file " + name + " cannot be read.";
+    return false;
+  }
+  if (content.size() > limit) {
+    error =
+        german ? "Die Firmware-Datei " + name +
+                     " ist zu gro\xDF (h\xF6"
+                     "chstens " +
+                     std::to_string(limit) + " Bytes)."
+               : "The firmware file " + name + " is too large (at most " + std::to_string(limit) + " bytes).";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace programmers

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Event.h"
+#include "core/EventQueue.h"
+#include "programmers/FirmwareImage.h"
+#include "programmers/TProgrammerTyp.h"
+
+namespace programmers {
+
+// Programs an MSP430 of the 1xx/2xx/4xx families through its ROM bootstrap
+// loader. First the request over the instrument's ASCII line (reset vector,
+// hand-over), then the loader protocol at 9600 8E1: version, password,
+// optional 38400 baud, segment erase from the top down, block writes, read
+// back, Load PC. Everything after Program's start runs in EventHandler,
+// called from the window's drains on the GUI thread.
+class T_BSL430 : public TProgrammerTyp {
+ public:
+  // Reset vectors assumed when the instrument does not report its own. The
+  // loader password is the vector table 0xFFE0..0xFFFF, and its last word
+  // (0xFFFE) is the reset vector, the start of the firmware. The
+  // instruments' firmware is linked to start at 0xC000, the bottom of the
+  // top 16 KiB, which is main flash on every 1xx/2xx/4xx part of 16 KiB and
+  // more and on the 5xx/6xx (whose 10010 path takes this first vector too);
+  // the large 2xx parts whose flash runs above 0xFFFF start at 0x3100, the
+  // bottom of their flash (0x1100..0x30FF is RAM there). Four digits: no
+  // main-flash address of these families fits in three.
+  static constexpr const char* kDefaultVector1 = "0xC000";
+  static constexpr const char* kDefaultVector2 = "0x3100";
+  // Every other vector of the table is taken as erased flash (0xFFFF): the
+  // instruments' firmware uses the reset vector only and leaves the other
+  // fifteen words unprogrammed, so they read back as erased cells.
+  static constexpr uint8_t kPasswordFill = 0xFF;
+
+  static constexpr uint32_t kGuardMs = 15000;
+  static constexpr uint32_t kLoaderSlotMs = 5000;
+  static constexpr size_t kFileLimit = 400000;
+  static constexpr size_t kPatchLimit = 2000;
+  static constexpr size_t kRxCapacity = 1000;
+
+  T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
+           serial::TComPort& port);
+  ~T_BSL430() override;
+
+  // Runs the whole download; true on success. Shows the error box on failure.
+  virtual bool Program(const std::string& fileName);
+  // Writes the text to the port and logs it. Always true.
+  virtual bool SendCommand(const std::string& text);
+  virtual void ShowError();
+  virtual int32_t LastError() const { return m_errorStepSaved; }
+
+  // The receive path of the loader protocol: takes what has been read from
+  // the port (at most the buffer's 1000 bytes are kept) and acts on it.
+  void ReceiveBytes(const uint8_t* bytes, size_t count);
+
+  // For tests and the window.
+  int32_t ErrorStep() const { return m_errorStep; }
+  int32_t LoaderVersion() const { return m_loaderVersion; }
+  int32_t ChipId() const { return m_chipId; }
+
+ protected:
+  using Step = void (T_BSL430::*)();
+  using AnswerStepFn = void (T_BSL430::*)(const std::vector<uint8_t>&);
+
+  core::Event EventHandler(core::EventQueue& queue, core::Event event);
+  void Wait(int32_t ms) { m_delay.DelayTime(ms, false); }
+  void Fail() {
+    m_failed = true;
+    m_finished = true;
+  }
+  // Reads a TI-TXT package file into `image`; false after the error box.
+  bool LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit);
+  static int32_t ReadHexWord(const char* text);
+
+  bool m_failed = false;
+  bool m_finished = false;
+  bool m_loaderActive = false;
+  bool m_vectorKnown = false;
+  bool m_vectorSegmentErased = false;
+  bool m_askVector = false;
+  int32_t m_timerSlot = 0;
+  int32_t m_errorStep = 0;
+  int32_t m_errorStepSaved = 0;
+  int32_t m_loaderMode = 0;
+  int32_t m_progressMax = 0;
+  std::vector<uint8_t> m_rx;  // RxBuffer; at most kRxCapacity bytes
+
+ private:
+  // Request half.
+  void OnVectorText(const char* text);
+  void EnterLoader(bool sync);
+  void ReadPort();
+
+  // Loader steps (error step numbers in brackets).
+  void SyncThen(Step step);
+  void SyncAgain();    // [1]
+  void StepVersion();  // [2]
+  void StepVersionFallback();
+  void StepBaudRate();       // [3]
+  void StepPassword();       // [4]
+  void StepErase();          // [5]
+  void StepVectorErase();    // [6]
+  void StepWrite();          // [8]
+  void StepReadBack();       // [9]
+  void StepStart();          // [10]
+  void StepRestartLoader();  // [11]
+  void StepRunPatch();       // [12]
+  void StepWritePatch();     // [13]
+  void StepReadBackPatch();  // [14]
+  void StepOffset();         // [15]
+  void StepPatchPassword();
+
+  void OnVersionAnswer(const std::vector<uint8_t>& frame);
+  void AfterPassword();
+  void SwitchTo38400();
+  void NextSegment();
+  void VectorSegmentErased();
+  void NextBlock();
+  void Compare(const std::vector<uint8_t>& frame);
+  void Done();
+  void AfterOffset();
+  void AfterRestart();
+  void AfterPatchPassword();
+  void NextPatchBlock();
+  void ComparePatch(const std::vector<uint8_t>& frame);
+  void AfterRunPatch();
+
+  void RetryRule(bool timeOut);
+  void Continue(Step step);  // SyncThen, or the patch prelude once the patch is loaded
+  void RequestOffset(int32_t offset, Step then);
+  void SendFrame(uint8_t command, const std::vector<uint8_t>& payload, int32_t errorStep);
+  void LoadPatch();
+  int32_t SecondBlockAddress() const;
+  uint16_t StartWord() const;
+
+  FirmwareImage16 m_image;
+  FirmwareImage16 m_patchImage{20};
+  int32_t m_blockIndex = 0;
+  int32_t m_lastBlock = -1;
+  int32_t m_patchIndex = 0;
+  int32_t m_patchLast = -1;
+  int32_t m_firstUpper = -1;
+  int32_t m_lastUpper = -1;
+  int32_t m_eraseAddress = 0;
+  int32_t m_chipId = 0;
+  std::string m_versionText;
+  int32_t m_loaderVersion = 0;
+  int32_t m_vectorWord = 0;
+  int32_t m_requestedOffset = 0;
+  bool m_offsetActive = false;
+  bool m_passwordAccepted = false;
+  bool m_versionKnown = false;
+  bool m_patchLoaded = false;
+
+  Step m_ackStep = nullptr;
+  Step m_nakStep = nullptr;
+  AnswerStepFn m_answerStep = nullptr;
+  Step m_tried1 = nullptr;
+  Step m_tried2 = nullptr;
+  Step m_tried3 = nullptr;
+  Step m_savedStep = nullptr;
+  Step m_afterOffset = nullptr;
+  bool m_subscribed = false;
+};
+
+}  // namespace programmers

@@ -1,0 +1,106 @@
+// Frames, checksums and receive scans of both MSP430 loaders. Known answers
+// are the loader documents' values, written out.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "programmers/BslFrames.h"
+
+namespace {
+
+using programmers::Bsl5xxCrc;
+using programmers::Bsl5xxFrame;
+using programmers::BslReceipt;
+using programmers::RomBslChecksum;
+using programmers::RomBslFrame;
+using programmers::ScanBsl5xx;
+using programmers::ScanRomBsl;
+using Bytes = std::vector<uint8_t>;
+
+TEST(RomBslFrame, ChecksumsOfTheKnownFrames) {
+  const Bytes massErase{0x80, 0x18, 0x04, 0x04, 0x00, 0x00, 0x06, 0xA5};
+  EXPECT_EQ(RomBslChecksum(massErase.data(), massErase.size()), 0x467D);  // 7D 46
+  const Bytes other{0x80, 0x18, 0x04, 0x04, 0x10, 0x10, 0x06, 0xA5};
+  EXPECT_EQ(RomBslChecksum(other.data(), other.size()), 0x566D);  // 6D 56
+
+  EXPECT_EQ(RomBslFrame(0x18, {0x00, 0x00, 0x06, 0xA5}),
+            (Bytes{0x80, 0x18, 0x04, 0x04, 0x00, 0x00, 0x06, 0xA5, 0x7D, 0x46}));
+  // Baud-rate changes to 38400 for the F2xx and the F4xx.
+  EXPECT_EQ(RomBslFrame(0x20, {0x80, 0x8C, 0x02, 0x00}),
+            (Bytes{0x80, 0x20, 0x04, 0x04, 0x80, 0x8C, 0x02, 0x00, 0xF9, 0x57}));
+  EXPECT_EQ(RomBslFrame(0x20, {0x00, 0xC8, 0x02, 0x00}),
+            (Bytes{0x80, 0x20, 0x04, 0x04, 0x00, 0xC8, 0x02, 0x00, 0x79, 0x13}));
+}
+
+TEST(Bsl5xxFrame, CrcAndFramesOfTheKnownCommands) {
+  const std::string check = "123456789";
+  EXPECT_EQ(Bsl5xxCrc(reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0x29B1);
+  EXPECT_EQ(Bsl5xxCrc(nullptr, 0), 0xFFFF);
+  const Bytes baud{0x52, 0x02}, data{0x3A, 0x04, 0x01}, one{0x1A};
+  EXPECT_EQ(Bsl5xxCrc(baud.data(), baud.size()), 0x5590);
+  EXPECT_EQ(Bsl5xxCrc(data.data(), data.size()), 0x121D);
+  EXPECT_EQ(Bsl5xxCrc(one.data(), one.size()), 0x528B);
+
+  EXPECT_EQ(Bsl5xxFrame({0x15}), (Bytes{0x80, 0x01, 0x00, 0x15, 0x64, 0xA3}));
+  EXPECT_EQ(Bsl5xxFrame({0x52, 0x02}), (Bytes{0x80, 0x02, 0x00, 0x52, 0x02, 0x90, 0x55}));
+  const Bytes version = Bsl5xxFrame({0x19});
+  ASSERT_EQ(version.size(), 6u);
+  EXPECT_EQ(Bytes(version.begin(), version.begin() + 4), (Bytes{0x80, 0x01, 0x00, 0x19}));
+}
+
+std::vector<BslReceipt::Kind> Kinds(const std::vector<BslReceipt>& receipts) {
+  std::vector<BslReceipt::Kind> kinds;
+  for (const auto& r : receipts) kinds.push_back(r.kind);
+  return kinds;
+}
+
+TEST(RomBslScan, AcknowledgementsNaksAndFrames) {
+  using K = BslReceipt::Kind;
+  // A NAK after the ACK in the same read is dropped; noise is consumed.
+  Bytes buffer{0x12, 0x90, 0xA0, 0x33};
+  EXPECT_EQ(Kinds(ScanRomBsl(buffer)), (std::vector<K>{K::Ack}));
+  EXPECT_TRUE(buffer.empty());
+  // A NAK before the ACK counts as well, after it.
+  buffer = {0x70, 0x90};
+  EXPECT_EQ(Kinds(ScanRomBsl(buffer)), (std::vector<K>{K::Ack, K::Nak}));
+  buffer = {0xA0};
+  EXPECT_EQ(Kinds(ScanRomBsl(buffer)), (std::vector<K>{K::Nak}));
+
+  // A data frame comes whole or waits; its checksum decides.
+  // CKL = ~(80 ^ 02 ^ F2) = 8F, CKH = ~(00 ^ 02 ^ 6F) = 92.
+  const Bytes frame{0x80, 0x00, 0x02, 0x02, 0xF2, 0x6F, 0x8F, 0x92};
+  buffer = Bytes(frame.begin(), frame.begin() + 5);
+  EXPECT_TRUE(ScanRomBsl(buffer).empty());
+  EXPECT_EQ(buffer.size(), 5u);
+  buffer.insert(buffer.end(), frame.begin() + 5, frame.end());
+  const auto receipts = ScanRomBsl(buffer);
+  ASSERT_EQ(Kinds(receipts), (std::vector<K>{K::Frame}));
+  EXPECT_EQ(receipts[0].frame, frame);
+  Bytes bad = frame;
+  bad.back() ^= 1;
+  EXPECT_EQ(Kinds(ScanRomBsl(bad)), (std::vector<K>{K::BadFrame}));
+}
+
+TEST(Bsl5xxScan, AckThenMessageAndHeaderErrors) {
+  using K = BslReceipt::Kind;
+  // The mass-erase answer: ACK, then the message frame with status 0.
+  Bytes buffer{0x00, 0x80, 0x02, 0x00, 0x3B, 0x00, 0x60, 0xC4};
+  const auto receipts = ScanBsl5xx(buffer);
+  ASSERT_EQ(Kinds(receipts), (std::vector<K>{K::Ack, K::Frame}));
+  EXPECT_EQ(receipts[1].frame[3], 0x3B);
+  EXPECT_EQ(receipts[1].frame[4], 0x00);
+  EXPECT_TRUE(buffer.empty());
+  // 0x51 (header error) before any frame is a NAK.
+  buffer = {0x51};
+  EXPECT_EQ(Kinds(ScanBsl5xx(buffer)), (std::vector<K>{K::Nak}));
+  // A wrong CRC drops the frame.
+  buffer = {0x80, 0x02, 0x00, 0x3B, 0x05, 0x00, 0x00};
+  EXPECT_EQ(Kinds(ScanBsl5xx(buffer)), (std::vector<K>{K::BadFrame}));
+  // Half a frame waits for the rest.
+  buffer = {0x00, 0x80, 0x02, 0x00, 0x3B};
+  EXPECT_EQ(Kinds(ScanBsl5xx(buffer)), (std::vector<K>{K::Ack}));
+  EXPECT_EQ(buffer.size(), 4u);
+}
+
+}  // namespace
