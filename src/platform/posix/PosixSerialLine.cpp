@@ -199,6 +199,9 @@ uint32_t PosixSerialLine::Read(uint8_t* buffer, uint32_t count) {
     if (::poll(&p, 1, wait) < 0 && errno != EINTR) break;
     if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) break;
   }
+  // The reader stops watching the line while data it reported waits unread;
+  // wake it now, so it watches again at once instead of at its next sample.
+  if (got > 0) Signal(m_readerWake);
   return got;
 }
 
