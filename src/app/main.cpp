@@ -1,21 +1,65 @@
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QMessageBox>
+#include <exception>
 
+#include "platform/posix/PosixPortSystem.h"
 #include "platform/qt/QtHost.h"
+#include "update/TUpdateForm.h"
+#include "update/UpdateEnvironment.h"
+#include "update/qt/UpdateWindow.h"
 
-// Until the update window lands this is the bare frame of the program: the
-// framework, the real host and one window with the message loop.
+namespace {
+
+void ShowExceptionBox(const char* message) {
+  QMessageBox::critical(nullptr, QStringLiteral("Error"), QString::fromLocal8Bit(message));
+}
+
+// An exception that escapes a handler is shown and the message loop goes on,
+// as with the framework the program was designed for; Qt itself would end
+// the program.
+class UpdateApplication final : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      ShowExceptionBox(e.what());
+    } catch (...) {
+      ShowExceptionBox("");
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+// The program takes no arguments: it runs in its package folder (the working
+// directory). Exit code 0 after the window was closed, 1 when it could not
+// start (a configuration file is missing, or the window could not be built).
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  platform::qt::QtHost host;
-
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("Download :"));
-  window.resize(547, 494);
-  auto* label = new QLabel(QStringLiteral("Instrument update"), &window);
-  label->setAlignment(Qt::AlignCenter);
-  window.setCentralWidget(label);
-  window.show();
-  return app.exec();
+  UpdateApplication app(argc, argv);
+  try {
+    platform::qt::QtHost host;
+    // COMn: the INSTRUMENT_UPDATE_PORTS folder when set, else the machine's
+    // serial devices (see the README).
+    platform::posix::PosixPortSystem ports;
+    update::qt::UpdateWindow window;
+    update::TUpdateForm form(host, ports, window, update::UpdateEnvironment::FromProcess());
+    window.Attach(&form);
+    if (!form.FormCreate()) {
+      window.Attach(nullptr);
+      return 1;
+    }
+    window.show();
+    const int result = app.exec();
+    window.Attach(nullptr);
+    return result;
+  } catch (const std::exception& e) {
+    ShowExceptionBox(e.what());
+  } catch (...) {
+    ShowExceptionBox("");
+  }
+  return 1;
 }

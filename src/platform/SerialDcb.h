@@ -20,7 +20,7 @@ struct DCB {
   uint32_t fOutX : 1 = 0;  // obey XON/XOFF from the far end
   uint32_t fInX : 1 = 0;   // send XON/XOFF ourselves (never done here)
   uint32_t fErrorChar : 1 = 0;
-  uint32_t fNull : 1 = 0;  // drop received NUL bytes
+  uint32_t fNull : 1 = 0;        // drop received NUL bytes
   uint32_t fRtsControl : 2 = 0;  // RTS_CONTROL_*
   uint32_t fAbortOnError : 1 = 0;
   uint32_t fDummy2 : 17 = 0;

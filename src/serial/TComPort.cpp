@@ -11,7 +11,9 @@ namespace serial {
 namespace {
 
 // A time-out argument other than -1 for a driver field; negative ones count as 0.
-uint32_t DriverMs(int32_t ms) { return ms < 0 ? 0u : static_cast<uint32_t>(ms); }
+uint32_t DriverMs(int32_t ms) {
+  return ms < 0 ? 0u : static_cast<uint32_t>(ms);
+}
 
 }  // namespace
 
@@ -19,7 +21,9 @@ TComPort::TComPort(platform::PortSystem& ports, platform::MessagePump& pump) : m
   Check_AllV24();
 }
 
-TComPort::~TComPort() { Close(); }
+TComPort::~TComPort() {
+  Close();
+}
 
 // --- properties
 
@@ -29,7 +33,9 @@ void TComPort::SetV24(TV24Parameter& v) {
   m_v24.Record() = v.Record();
 }
 
-void TComPort::SetV24Dlg(const TDlgParameter& d) { *m_dialog.GetFlags() = *d.GetFlags(); }
+void TComPort::SetV24Dlg(const TDlgParameter& d) {
+  *m_dialog.GetFlags() = *d.GetFlags();
+}
 
 void TComPort::SetNewConfigPath(const std::string& path) {
   if (path.empty()) {
@@ -48,9 +54,12 @@ void TComPort::InitParameter(const V24ParameterTag& p, bool autoSearch) {
   m_autoSearch = autoSearch;
 }
 
-V24ParameterTag* TComPort::GetV24Parameter() { return m_v24.GetParameter(m_streamOn, "0"); }
+V24ParameterTag* TComPort::GetV24Parameter() {
+  return m_v24.GetParameter(m_streamOn, "0");
+}
 
-void TComPort::ChangeV24Parameter(BaudTag baud, StopBitTag stopBits, ParitaetTag parity, bool keinNullZeichen) {
+void TComPort::ChangeV24Parameter(BaudTag baud, StopBitTag stopBits, ParitaetTag parity,
+                                  bool keinNullZeichen) {
   DCB dcb;
   if (m_line && m_line->GetState(dcb)) {
     dcb.BaudRate = BaudRateOf(baud);
@@ -91,7 +100,8 @@ void TComPort::ChangeV24TimeOut(int32_t rxTimeOut, int32_t txTimeOut, int32_t rx
     if (rxProChar != -1) {
       t.ReadTotalTimeoutMultiplier = DriverMs(rxProChar);
       // 0/0 would mean no total limit for the driver.
-      if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) t.ReadTotalTimeoutConstant = 1;
+      if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0)
+        t.ReadTotalTimeoutConstant = 1;
     }
     if (txProChar != -1) t.WriteTotalTimeoutMultiplier = DriverMs(txProChar);
     m_line->SetTimeouts(t);
@@ -154,16 +164,23 @@ void TComPort::Check_AllV24() {
   }
 }
 
-int32_t TComPort::Get_DeviceV24(int32_t i) const { return i >= 0 && i < kListSize ? m_deviceList[i] : 0; }
+int32_t TComPort::Get_DeviceV24(int32_t i) const {
+  return i >= 0 && i < kListSize ? m_deviceList[i] : 0;
+}
 
-int32_t TComPort::Get_UseableV24(int32_t i) const { return i >= 0 && i < kListSize ? m_useableList[i] : 0; }
+int32_t TComPort::Get_UseableV24(int32_t i) const {
+  return i >= 0 && i < kListSize ? m_useableList[i] : 0;
+}
 
 // --- open and close
 
 std::string TComPort::OpenErrorText(uint32_t com, const platform::PortOpenResult& result) const {
   const std::string name = PortName(com, true);
   const bool german = m_language == 0;
-  std::string text = german ? name + " konnte nicht ge\xF6" "ffnet werden!" : "Cannot open " + name + "! ";
+  std::string text = german ? name +
+                                  " konnte nicht ge\xF6"
+                                  "ffnet werden!"
+                            : "Cannot open " + name + "! ";
   const std::string device = result.device.empty() ? name : result.device;
   switch (result.status) {
     case platform::PortStatus::Held:
@@ -179,8 +196,7 @@ std::string TComPort::OpenErrorText(uint32_t com, const platform::PortOpenResult
                            "(sudo usermod -aG dialout USERNAME, then log in again).";
       break;
     case platform::PortStatus::Absent:
-      text += german ? "\nDie Schnittstelle " + name + " gibt es nicht."
-                     : "\nThere is no port " + name + ".";
+      text += german ? "\nDie Schnittstelle " + name + " gibt es nicht." : "\nThere is no port " + name + ".";
       break;
     case platform::PortStatus::Available:
       break;
@@ -278,9 +294,10 @@ int32_t TComPort::Write(const uint8_t* bytes, int32_t length, bool background) {
   }
   const auto size = static_cast<uint32_t>(block.size());
   if (background) {
-    const bool started = m_line->WriteInBackground(block.data(), size, [this, size](const platform::WriteResult& r) {
-      if (!r.refused && r.written < size) m_writeError = true;
-    });
+    const bool started =
+        m_line->WriteInBackground(block.data(), size, [this, size](const platform::WriteResult& r) {
+          if (!r.refused && r.written < size) m_writeError = true;
+        });
     return started ? static_cast<int32_t>(size) : kWriterBusy;
   }
   const platform::WriteResult r = m_line->Write(block.data(), size);
@@ -297,13 +314,17 @@ std::optional<bool> TComPort::GetWriteStatus() {
   return m_writeError.exchange(false);
 }
 
-bool TComPort::ClearBuffer(uint32_t purgeFlags) { return m_line ? m_line->Purge(purgeFlags) : false; }
+bool TComPort::ClearBuffer(uint32_t purgeFlags) {
+  return m_line ? m_line->Purge(purgeFlags) : false;
+}
 
 void TComPort::ChangeRXNotifyDelay(uint32_t ms) {
   if (m_line) m_notifier.SetPauseMs(ms);
 }
 
-uint32_t TComPort::GetRXNotificationTime() const { return m_line ? m_notifier.PauseMs() : 0; }
+uint32_t TComPort::GetRXNotificationTime() const {
+  return m_line ? m_notifier.PauseMs() : 0;
+}
 
 void TComPort::Reset_SetAktiv() {
   if (m_line) m_notifier.ResetAktiv();

@@ -99,6 +99,8 @@ class TComPort final : private platform::SerialLineEvents {
   bool Open(V24Listener* listener, int32_t port, bool showError);
   void Close();
   bool IsOpen() const { return m_line != nullptr; }
+  // The listener given to the last successful Open (for reopening).
+  V24Listener* Listener() const { return m_delivery ? m_delivery->listener : nullptr; }
   // 1-based number of the open port, 0 when closed.
   uint32_t ComNumber() const { return m_line ? m_com : 0; }
 

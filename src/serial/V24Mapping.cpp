@@ -10,17 +10,21 @@ bool InRange(Tag value, int32_t count) {
   return v >= 0 && v < count;
 }
 
-uint32_t NonNegative(int32_t ms) { return ms < 0 ? 0u : static_cast<uint32_t>(ms); }
+uint32_t NonNegative(int32_t ms) {
+  return ms < 0 ? 0u : static_cast<uint32_t>(ms);
+}
 
 }  // namespace
 
 uint32_t BaudRateOf(BaudTag baud) {
-  static constexpr uint32_t kRates[kBaudCount] = {1200,  2400,   4800,   9600,   19200,
+  static constexpr uint32_t kRates[kBaudCount] = {1200,  2400,  4800,   9600,   19200,
                                                   38400, 57600, 115200, 128000, 256000};
   return kRates[InRange(baud, kBaudCount) ? baud : B__4800];
 }
 
-uint8_t ByteSizeOf(DatBitTag bits) { return InRange(bits, kDatBitCount) && bits == D_7 ? 7 : 8; }
+uint8_t ByteSizeOf(DatBitTag bits) {
+  return InRange(bits, kDatBitCount) && bits == D_7 ? 7 : 8;
+}
 
 uint8_t ParityOf(ParitaetTag parity) {
   static constexpr uint8_t kParity[kParitaetCount] = {platform::NOPARITY, platform::ODDPARITY,

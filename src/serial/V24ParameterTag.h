@@ -17,15 +17,15 @@ struct V24ParameterTag {
   StopBitTag StopBits = S_1;
   BaudTag Baudrate = B__4800;
   HandshakeTag Handshake = NoHandshake;
-  int32_t RXTimeOut = 0;  // constant part of the read time-out
-  int32_t TXTimeOut = 1000;  // constant part of the write time-out
+  int32_t RXTimeOut = 0;          // constant part of the read time-out
+  int32_t TXTimeOut = 1000;       // constant part of the write time-out
   ComTag Schnittstelle = Com__1;  // 0-based port number
-  uint8_t KeinNullZeichen = 0;  // 0/1: received NUL bytes are dropped
-  uint8_t KeinString = 0;  // 0/1: Read appends no terminating NUL
-  uint8_t padding[2] = {0, 0};  // kept as read and written
-  int32_t RXNotification = 0;  // pause of the reader after each notification
-  int32_t RXTimeOutproChar = 0;  // read time-out per requested byte
-  int32_t TXTimeOutproChar = 0;  // write time-out per written byte
+  uint8_t KeinNullZeichen = 0;    // 0/1: received NUL bytes are dropped
+  uint8_t KeinString = 0;         // 0/1: Read appends no terminating NUL
+  uint8_t padding[2] = {0, 0};    // kept as read and written
+  int32_t RXNotification = 0;     // pause of the reader after each notification
+  int32_t RXTimeOutproChar = 0;   // read time-out per requested byte
+  int32_t TXTimeOutproChar = 0;   // write time-out per written byte
 
   friend bool operator==(const V24ParameterTag&, const V24ParameterTag&) = default;
 };

@@ -16,12 +16,22 @@ enum StopBitTag : int32_t { S_1, S1_5, S_2 };
 #pragma push_macro("B115200")
 #undef B115200
 enum BaudTag : int32_t {
-  B__1200, B__2400, B__4800, B__9600, B_19200, B_38400, B_57600, B115200, B128000, B256000
+  B__1200,
+  B__2400,
+  B__4800,
+  B__9600,
+  B_19200,
+  B_38400,
+  B_57600,
+  B115200,
+  B128000,
+  B256000
 };
 #pragma pop_macro("B115200")
 enum HandshakeTag : int32_t { NoHandshake, RTS_CTS, XonXoff, Nardek_XonXoff };
 
 // 0-based port number: Com__1 is COM1.
+// clang-format off
 enum ComTag : int32_t {
   Com__1, Com__2, Com__3, Com__4, Com__5, Com__6, Com__7, Com__8, Com__9, Com_10,
   Com_11, Com_12, Com_13, Com_14, Com_15, Com_16, Com_17, Com_18, Com_19, Com_20,
@@ -50,6 +60,7 @@ enum ComTag : int32_t {
   Com241, Com242, Com243, Com244, Com245, Com246, Com247, Com248, Com249, Com250,
   Com251, Com252, Com253, Com254, Com255, Com256,
 };
+// clang-format on
 
 inline constexpr int32_t kDatBitCount = 2;
 inline constexpr int32_t kParitaetCount = 5;

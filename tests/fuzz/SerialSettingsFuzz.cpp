@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/DebugLog.h"
 #include "platform/sim/SimPortSystem.h"
 #include "platform/sim/VirtualTime.h"
 #include "serial/TComPort.h"
@@ -27,6 +28,11 @@ const std::string& FileName() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool quiet = [] {
+    core::SetDebugLogSink([](const std::string&) {});  // most files name ports that do not exist
+    return true;
+  }();
+  (void)quiet;
   const std::string& name = FileName();
   {
     FILE* f = std::fopen(name.c_str(), "wb");

@@ -117,8 +117,8 @@ TEST_F(SerialSimLine, ReadEndsTwentyMillisecondsAfterTheLastByte) {
   peer.format = Format(4800);
   auto port = OpenPort();
   port->ChangeV24TimeOut(2000, -1, 0, -1);
-  SendFromFarEnd("AB");       // 2 x 2292 us
-  SendAt(4583 + 15'000, "CD");  // a gap of 15 ms joins the burst
+  SendFromFarEnd("AB");           // 2 x 2292 us
+  SendAt(4583 + 15'000, "CD");    // a gap of 15 ms joins the burst
   SendAt(24'166 + 30'000, "EF");  // a gap of 30 ms ends it
   const std::string first = ReadText(*port);
   EXPECT_EQ(first, "ABCD");
@@ -302,7 +302,11 @@ TEST_F(SerialSimLine, HeldAndAbsentPortsAreListedAndRefusedWithTheirName) {
   port.SetErrorBox([&](const std::string& text) { boxes.push_back(text); });
   EXPECT_FALSE(port.Open(this, 11, true));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("COM12 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[0].rfind("COM12 konnte nicht ge\xF6"
+                           "ffnet werden!",
+                           0),
+            0u)
+      << boxes[0];
   port.SetLanguage(1);
   EXPECT_FALSE(port.Open(this, 4, false));
   EXPECT_EQ(boxes.size(), 1u) << "no box without showError";
@@ -324,7 +328,10 @@ TEST_F(SerialSimLine, APortWithoutPermissionIsInNeitherListAndItsErrorSaysWhatHe
   port.SetErrorBox([&](const std::string& text) { boxes.push_back(text); });
   EXPECT_FALSE(port.Open(this, 4, true));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("COM5 konnte nicht ge\xF6" "ffnet werden!", 0), 0u);
+  EXPECT_EQ(boxes[0].rfind("COM5 konnte nicht ge\xF6"
+                           "ffnet werden!",
+                           0),
+            0u);
   EXPECT_NE(boxes[0].find("Gruppe dialout"), std::string::npos) << boxes[0];
   port.SetLanguage(1);
   EXPECT_FALSE(port.Open(this, 4, true));

@@ -51,7 +51,8 @@ class PtyPair {
     std::string out;
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (out.size() < count) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
       if (left.count() <= 0) break;
       pollfd p{m_master, POLLIN, 0};
       if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;

@@ -128,7 +128,9 @@ TEST_F(SerialPty, UnreadDataIsNotifiedAgainOnlyAfterAboutFiveSeconds) {
 TEST_F(SerialPty, NardekHandshakeFramesEveryBlockInXoffAndXon) {
   auto port = OpenPort(serial::Nardek_XonXoff);
   EXPECT_EQ(port->Write("A.1000\r\n", -1, false), 10);
-  EXPECT_EQ(pty.Receive(10, 2000ms), std::string("\x13" "A.1000\r\n" "\x11"));
+  EXPECT_EQ(pty.Receive(10, 2000ms), std::string("\x13"
+                                                 "A.1000\r\n"
+                                                 "\x11"));
   auto plain = port.get();
   plain->ChangeHandShake(serial::XonXoff);
   EXPECT_EQ(port->Write("A.1000\r\n", -1, false), 8);
@@ -225,7 +227,11 @@ TEST_F(SerialPty, SecondOpenOfAHeldPortFailsAndTheBoxNamesCom3) {
   auto second = MakePort();
   EXPECT_FALSE(second->Open(this, 2, true));
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("COM3 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[0].rfind("COM3 konnte nicht ge\xF6"
+                           "ffnet werden!",
+                           0),
+            0u)
+      << boxes[0];
   second->Check_AllV24();
   EXPECT_EQ(second->GetMaxV24Devices(), 1);
   EXPECT_EQ(second->Get_DeviceV24(0), 2);

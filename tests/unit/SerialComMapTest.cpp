@@ -97,7 +97,7 @@ TEST(SerialTermios, LineSettingsSurviveTheTermiosRoundTrip) {
     uint8_t bits, parity, stop;
     bool rtsCts, xon;
   } cases[] = {
-      {4800, 8, 0, 2, false, false}, {9600, 7, 2, 0, false, true}, {19200, 8, 1, 0, true, false},
+      {4800, 8, 0, 2, false, false},   {9600, 7, 2, 0, false, true},   {19200, 8, 1, 0, true, false},
       {128000, 8, 3, 0, false, false}, {256000, 8, 4, 2, false, true}, {1200, 5, 0, 0, false, false},
   };
   for (const auto& c : cases) {

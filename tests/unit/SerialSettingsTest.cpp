@@ -35,7 +35,9 @@ void WriteFile(const fs::path& p, const Bytes& bytes) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
-void Put32(Bytes& b, size_t at, int32_t v) { std::memcpy(b.data() + at, &v, 4); }
+void Put32(Bytes& b, size_t at, int32_t v) {
+  std::memcpy(b.data() + at, &v, 4);
+}
 
 class SerialSettings : public ::testing::Test {
  protected:
@@ -67,11 +69,11 @@ class SerialSettings : public ::testing::Test {
 
 TEST(SerialRecord, FreshRecordHasTheKnownBytes) {
   const serial::TV24Parameter p;
-  const uint8_t expected[48] = {
-      0x01, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,  0x02, 0, 0, 0,  // D_8, NoParity, S_1, B__4800
-      0, 0, 0, 0,     0, 0, 0, 0,  0xE8, 0x03, 0, 0,             // no handshake, RX 0, TX 1000
-      0, 0, 0, 0,     0, 0, 0, 0,                                // COM1, flags, padding
-      0, 0, 0, 0,     0, 0, 0, 0,  0, 0, 0, 0};                  // notification, per-char
+  const uint8_t expected[48] = {0x01, 0, 0, 0, 0, 0, 0, 0, 0,    0,    0, 0,
+                                0x02, 0, 0, 0,                                 // D_8, NoParity, S_1, B__4800
+                                0,    0, 0, 0, 0, 0, 0, 0, 0xE8, 0x03, 0, 0,   // no handshake, RX 0, TX 1000
+                                0,    0, 0, 0, 0, 0, 0, 0,                     // COM1, flags, padding
+                                0,    0, 0, 0, 0, 0, 0, 0, 0,    0,    0, 0};  // notification, per-char
   EXPECT_EQ(std::memcmp(&p.Record(), expected, 48), 0);
   const serial::TDlgParameter d;
   const uint8_t zeros[13] = {};
@@ -334,13 +336,13 @@ TEST_F(SerialSettings, LastParametersRestoreOnlyAfterASave) {
 
 TEST_F(SerialSettings, DamagedFilesNeverBreakOpen) {
   Bytes file(48, 0);
-  Put32(file, 0, 5);       // DatenBits
-  Put32(file, 4, -3);      // Paritaet
-  Put32(file, 8, 7);       // StopBits
-  Put32(file, 12, 99);     // Baudrate
-  Put32(file, 16, 12);     // Handshake
-  Put32(file, 28, 2);      // COM3
-  file[32] = 0xFF;         // not 0/1
+  Put32(file, 0, 5);    // DatenBits
+  Put32(file, 4, -3);   // Paritaet
+  Put32(file, 8, 7);    // StopBits
+  Put32(file, 12, 99);  // Baudrate
+  Put32(file, 16, 12);  // Handshake
+  Put32(file, 28, 2);   // COM3
+  file[32] = 0xFF;      // not 0/1
   file[33] = 0x80;
   Put32(file, 36, -1000);  // RXNotification
   WriteFile(dir / "ComData.cfg", file);

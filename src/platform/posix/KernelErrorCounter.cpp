@@ -31,6 +31,8 @@ class KernelErrorCounter final : public LineErrorCounter {
 
 }  // namespace
 
-std::unique_ptr<LineErrorCounter> MakeKernelErrorCounter(int fd) { return std::make_unique<KernelErrorCounter>(fd); }
+std::unique_ptr<LineErrorCounter> MakeKernelErrorCounter(int fd) {
+  return std::make_unique<KernelErrorCounter>(fd);
+}
 
 }  // namespace platform::posix

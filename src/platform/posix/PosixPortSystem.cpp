@@ -23,9 +23,9 @@ int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status) con
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    status = errno == EBUSY                     ? PortStatus::Held
+    status = errno == EBUSY                        ? PortStatus::Held
              : (errno == EACCES || errno == EPERM) ? PortStatus::NoPermission
-                                                  : PortStatus::Absent;
+                                                   : PortStatus::Absent;
     return -1;
   }
   termios t{};

@@ -23,7 +23,9 @@ uint64_t NowMicros() {
   return static_cast<uint64_t>(ts.tv_sec) * 1'000'000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
 }
 
-uint32_t NowMs() { return static_cast<uint32_t>(NowMicros() / 1000u); }
+uint32_t NowMs() {
+  return static_cast<uint32_t>(NowMicros() / 1000u);
+}
 
 // Milliseconds until `deadline` (us) for poll, rounded up; 0 when passed.
 int MsUntil(uint64_t deadline) {
@@ -79,7 +81,9 @@ PosixSerialLine::PosixSerialLine(int fd, std::string device, std::unique_ptr<Lin
   m_writer = std::thread([this] { WriterLoop(); });
 }
 
-PosixSerialLine::~PosixSerialLine() { Close(); }
+PosixSerialLine::~PosixSerialLine() {
+  Close();
+}
 
 void PosixSerialLine::SetModemLine(int bit, bool on) {
   // Pseudo-terminals have no modem lines (ENOTTY): nothing to do there.
@@ -157,8 +161,8 @@ uint32_t PosixSerialLine::Read(uint8_t* buffer, uint32_t count) {
   if (m_closed || count == 0) return 0;
   const COMMTIMEOUTS t = m_timeouts;
   // Interval "infinite" without a total time-out: what is there, at once.
-  const bool immediate =
-      t.ReadIntervalTimeout == 0xFFFFFFFFu && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+  const bool immediate = t.ReadIntervalTimeout == 0xFFFFFFFFu && t.ReadTotalTimeoutMultiplier == 0 &&
+                         t.ReadTotalTimeoutConstant == 0;
   uint64_t totalMs = static_cast<uint64_t>(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant;
   if (totalMs == 0) totalMs = kReadLimitMs;
   const uint64_t interval = immediate ? 0 : static_cast<uint64_t>(t.ReadIntervalTimeout) * 1000;
@@ -291,8 +295,8 @@ void PosixSerialLine::WriterLoop() {
     m_abortWrite = false;
     Drain(m_writerWake);
     lock.unlock();
-    const WriteResult result =
-        WriteBlocking(block.data(), static_cast<uint32_t>(block.size()), timeouts, m_writerWake, m_abortWrite);
+    const WriteResult result = WriteBlocking(block.data(), static_cast<uint32_t>(block.size()), timeouts,
+                                             m_writerWake, m_abortWrite);
     // Report first, then accept the next write: the owner checks busy
     // before the error latch.
     if (done) done(result);

@@ -84,7 +84,7 @@ class PosixSerialLine final : public SerialLine {
   int m_readerWake = -1;  // eventfd
   std::atomic<bool> m_stopReader{false};
   std::atomic<uint64_t> m_consumed{0};
-  LineErrorCounts m_baseCounts;  // set before the reader starts
+  LineErrorCounts m_baseCounts;   // set before the reader starts
   bool m_countingErrors = false;  // bytes the owner has read from the tty
 
   // Writer.
@@ -100,7 +100,7 @@ class PosixSerialLine final : public SerialLine {
   std::atomic<bool> m_writerBusy{false};
   std::atomic<bool> m_abortWrite{false};
 
-  bool m_closed = false;
+  std::atomic<bool> m_closed{false};  // ClearBreak may come from the reader
 };
 
 }  // namespace platform::posix

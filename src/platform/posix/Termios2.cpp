@@ -12,21 +12,35 @@ static_assert(sizeof(termios2) <= 64);
 
 namespace {
 
-termios2& T(unsigned char* raw) { return *reinterpret_cast<termios2*>(raw); }
-const termios2& T(const unsigned char* raw) { return *reinterpret_cast<const termios2*>(raw); }
+termios2& T(unsigned char* raw) {
+  return *reinterpret_cast<termios2*>(raw);
+}
+const termios2& T(const unsigned char* raw) {
+  return *reinterpret_cast<const termios2*>(raw);
+}
 
 tcflag_t StandardRate(uint32_t baud) {
   switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return 0;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    default:
+      return 0;
   }
 }
 
@@ -49,17 +63,34 @@ void KernelTermios::Apply(const LineSettings& s) {
   t.c_lflag = 0;
   tcflag_t c = CREAD | CLOCAL;
   switch (s.dataBits) {
-    case 5: c |= CS5; break;
-    case 6: c |= CS6; break;
-    case 7: c |= CS7; break;
-    default: c |= CS8; break;
+    case 5:
+      c |= CS5;
+      break;
+    case 6:
+      c |= CS6;
+      break;
+    case 7:
+      c |= CS7;
+      break;
+    default:
+      c |= CS8;
+      break;
   }
   switch (s.parity) {
-    case 1: c |= PARENB | PARODD; break;
-    case 2: c |= PARENB; break;
-    case 3: c |= PARENB | PARODD | CMSPAR; break;
-    case 4: c |= PARENB | CMSPAR; break;
-    default: break;
+    case 1:
+      c |= PARENB | PARODD;
+      break;
+    case 2:
+      c |= PARENB;
+      break;
+    case 3:
+      c |= PARENB | PARODD | CMSPAR;
+      break;
+    case 4:
+      c |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
   }
   if (s.stopBits != 0) c |= CSTOPB;
   if (s.rtsCts) c |= CRTSCTS;
@@ -80,10 +111,18 @@ LineSettings KernelTermios::Decode() const {
   LineSettings s;
   s.baud = t.c_ospeed;
   switch (t.c_cflag & CSIZE) {
-    case CS5: s.dataBits = 5; break;
-    case CS6: s.dataBits = 6; break;
-    case CS7: s.dataBits = 7; break;
-    default: s.dataBits = 8; break;
+    case CS5:
+      s.dataBits = 5;
+      break;
+    case CS6:
+      s.dataBits = 6;
+      break;
+    case CS7:
+      s.dataBits = 7;
+      break;
+    default:
+      s.dataBits = 8;
+      break;
   }
   if (t.c_cflag & PARENB) {
     const bool odd = (t.c_cflag & PARODD) != 0;
@@ -97,7 +136,9 @@ LineSettings KernelTermios::Decode() const {
   return s;
 }
 
-uint32_t KernelTermios::OutputBaud() const { return T(m_raw).c_ospeed; }
+uint32_t KernelTermios::OutputBaud() const {
+  return T(m_raw).c_ospeed;
+}
 
 bool KernelTermios::operator==(const KernelTermios& other) const {
   const termios2& a = T(m_raw);

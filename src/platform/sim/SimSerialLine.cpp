@@ -7,9 +7,13 @@ namespace platform::sim {
 
 namespace {
 
-uint64_t AtMicros(double t) { return t <= 0 ? 0 : static_cast<uint64_t>(std::llround(t)); }
+uint64_t AtMicros(double t) {
+  return t <= 0 ? 0 : static_cast<uint64_t>(std::llround(t));
+}
 
-double CharacterTime(const LineFormat& f) { return f.BitsPerCharacter() * 1e6 / (f.baud ? f.baud : 1); }
+double CharacterTime(const LineFormat& f) {
+  return f.BitsPerCharacter() * 1e6 / (f.baud ? f.baud : 1);
+}
 
 }  // namespace
 
@@ -44,13 +48,23 @@ LineFormat SimSerialLine::PortFormat() const {
   f.baud = m_dcb.BaudRate ? m_dcb.BaudRate : 9600;
   f.dataBits = m_dcb.ByteSize >= 5 && m_dcb.ByteSize <= 8 ? m_dcb.ByteSize : 8;
   switch (m_dcb.Parity) {
-    case ODDPARITY: f.parity = Parity::Odd; break;
-    case EVENPARITY: f.parity = Parity::Even; break;
-    case MARKPARITY: f.parity = Parity::Mark; break;
-    case SPACEPARITY: f.parity = Parity::Space; break;
-    default: f.parity = Parity::None; break;
+    case ODDPARITY:
+      f.parity = Parity::Odd;
+      break;
+    case EVENPARITY:
+      f.parity = Parity::Even;
+      break;
+    case MARKPARITY:
+      f.parity = Parity::Mark;
+      break;
+    case SPACEPARITY:
+      f.parity = Parity::Space;
+      break;
+    default:
+      f.parity = Parity::None;
+      break;
   }
-  f.stopBits = m_dcb.StopBits == ONE5STOPBITS ? StopBits::OnePointFive
+  f.stopBits = m_dcb.StopBits == ONE5STOPBITS  ? StopBits::OnePointFive
                : m_dcb.StopBits == TWOSTOPBITS ? StopBits::Two
                                                : StopBits::One;
   return f;
@@ -303,8 +317,8 @@ void SimSerialLine::OnPortCharacter(const ReceivedCharacter& c) {
     urgent = true;
   }
   const bool clean = !c.framingError && !c.parityError;
-  if (clean && m_dcb.fOutX && (c.byte == static_cast<uint8_t>(m_dcb.XoffChar) ||
-                               c.byte == static_cast<uint8_t>(m_dcb.XonChar))) {
+  if (clean && m_dcb.fOutX &&
+      (c.byte == static_cast<uint8_t>(m_dcb.XoffChar) || c.byte == static_cast<uint8_t>(m_dcb.XonChar))) {
     // Flow control characters are the driver's, not data.
     m_xoff = c.byte == static_cast<uint8_t>(m_dcb.XoffChar);
     TransmitNext();

@@ -7,29 +7,40 @@ namespace platform::sim {
 
 namespace {
 
-uint64_t AtMicros(double t) { return t <= 0 ? 0 : static_cast<uint64_t>(std::llround(t)); }
+uint64_t AtMicros(double t) {
+  return t <= 0 ? 0 : static_cast<uint64_t>(std::llround(t));
+}
 
 bool ParityBit(uint32_t data, int bits, Parity parity) {
   int ones = 0;
   for (int i = 0; i < bits; ++i) ones += (data >> i) & 1;
   switch (parity) {
-    case Parity::Odd: return (ones % 2) == 0;
-    case Parity::Even: return (ones % 2) != 0;
-    case Parity::Mark: return true;
-    case Parity::Space: return false;
-    case Parity::None: break;
+    case Parity::Odd:
+      return (ones % 2) == 0;
+    case Parity::Even:
+      return (ones % 2) != 0;
+    case Parity::Mark:
+      return true;
+    case Parity::Space:
+      return false;
+    case Parity::None:
+      break;
   }
   return true;
 }
 
-int DataBits(const LineFormat& f) { return f.dataBits >= 5 && f.dataBits <= 8 ? f.dataBits : 8; }
+int DataBits(const LineFormat& f) {
+  return f.dataBits >= 5 && f.dataBits <= 8 ? f.dataBits : 8;
+}
 
 }  // namespace
 
 SimUartReceiver::SimUartReceiver(VirtualTime& time, FormatSource format, Delivery deliver)
     : m_time(time), m_format(std::move(format)), m_deliver(std::move(deliver)) {}
 
-SimUartReceiver::~SimUartReceiver() { Reset(); }
+SimUartReceiver::~SimUartReceiver() {
+  Reset();
+}
 
 void SimUartReceiver::Reset() {
   if (m_pending) m_time.Cancel(m_pending);

@@ -37,10 +37,10 @@ class SimUartReceiver {
 
  private:
   struct Character {
-    double start = 0;  // us
-    double bit = 0;    // us per bit
-    double end = 0;    // us, after the stop bits
-    int cells = 0;     // start bit, data bits and parity bit
+    double start = 0;     // us
+    double bit = 0;       // us per bit
+    double end = 0;       // us, after the stop bits
+    int cells = 0;        // start bit, data bits and parity bit
     uint32_t levels = 0;  // bit k: level of cell k
   };
 

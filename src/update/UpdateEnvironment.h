@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace update {
+
+// Where the program runs: the package folder (the working directory it was
+// started in; the package files lie there, the program binary may not) and
+// the environment variables. Tests give their own.
+struct UpdateEnvironment {
+  using GetEnvFunction = std::function<std::optional<std::string>(const std::string& name)>;
+
+  std::filesystem::path workingDirectory;
+  GetEnvFunction getEnv;
+
+  // The current directory and the process environment.
+  static UpdateEnvironment FromProcess();
+};
+
+}  // namespace update
