@@ -21,6 +21,7 @@
 #include "update/DeviceEntry.h"
 #include "update/DeviceRecord.h"
 #include "update/IniLines.h"
+#include "update/PortProbeCache.h"
 #include "update/UpdateEnvironment.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateView.h"
@@ -186,6 +187,8 @@ class TUpdateForm final : public serial::V24Listener {
   std::vector<std::string> m_packageFiles;
 
   platform::PortSystem& m_ports;
+  // What the further ports are created on (see PortProbeCache).
+  PortProbeCache m_portCache;
   // UpdateCom is PortTable[0]; the further ports are owned by the window.
   serial::TComPort m_updateCom;
   std::vector<std::unique_ptr<serial::TComPort>> m_ownedPorts;

@@ -58,8 +58,17 @@ void TUpdateForm::OpenPorts() {
   const serial::DCB dcb = m_updateCom.LoadV24Parameter();
   const serial::COMMTIMEOUTS timeouts = m_updateCom.LoadV24TimeOut();
   std::string panel = "[Com" + std::to_string(m_comNumbers[0]) + "]";
+  std::array<platform::PortStatus, 256> status{};
+  status.fill(platform::PortStatus::Absent);
+  for (int i = 0; i < m_updateCom.GetMaxV24Devices(); ++i) {
+    status[static_cast<size_t>(m_updateCom.Get_DeviceV24(i))] = platform::PortStatus::Held;
+  }
+  for (int i = 0; i < m_portsInUse; ++i) {
+    status[static_cast<size_t>(m_updateCom.Get_UseableV24(i))] = platform::PortStatus::Available;
+  }
+  m_portCache.Remember(status);
   for (int i = 1; i < m_portsInUse; ++i) {
-    auto port = std::make_unique<serial::TComPort>(m_ports, m_host.Pump());
+    auto port = std::make_unique<serial::TComPort>(m_portCache, m_host.Pump());
     prepare(*port);
     port->Open(this, m_updateCom.Get_UseableV24(i), true);
     port->SaveV24Parameter(dcb);
@@ -68,6 +77,7 @@ void TUpdateForm::OpenPorts() {
     m_ownedPorts.push_back(std::move(port));
     panel += " [" + std::to_string(m_comNumbers[static_cast<size_t>(i)]) + "]";
   }
+  m_portCache.Forget();
   m_view.SetStatusPanel(0, panel);
 }
 

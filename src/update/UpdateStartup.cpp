@@ -13,6 +13,7 @@ TUpdateForm::TUpdateForm(platform::Host& host, platform::PortSystem& ports, Upda
       m_timerSlots(m_queue, [this] { DrainEvents(); }),
       m_wait(host.GetClock(), host.Pump()),
       m_ports(ports),
+      m_portCache(ports),
       m_updateCom(ports, host.Pump()) {
   // UpdateCom: 8 data bits, 2 stop bits, no parity, 4800 baud, no handshake;
   // read time-out 0 ms + 1 ms per byte, write 10000 ms + 1 ms per byte; NUL

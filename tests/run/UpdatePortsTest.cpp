@@ -147,4 +147,31 @@ TEST_F(UpdatePortsTest, ClosingShowsTheStopPanelAndClosesEveryPort) {
   for (int i = 0; i < form.PortTableSize(); ++i) EXPECT_EQ(form.Port(i), nullptr);
 }
 
+// Counts the probes that reach the machine's ports.
+struct CountingPorts final : platform::PortSystem {
+  explicit CountingPorts(platform::PortSystem& real) : ports(real) {}
+  platform::PortStatus Probe(uint32_t com) override {
+    ++probes;
+    return ports.Probe(com);
+  }
+  platform::PortOpenResult Open(uint32_t com) override { return ports.Open(com); }
+  platform::PortSystem& ports;
+  int probes = 0;
+};
+
+TEST_F(UpdatePortsTest, FurtherPortsDoNotScanTheMachineAgainAtStart) {
+  for (uint32_t com = 1; com <= 10; ++com) m_ports.AddLine(com);
+  m_folder.Write("Update.ini", "Language=0\r\n");
+  m_folder.Write("ProgDevice.ini", "");
+  CountingPorts counting(m_ports);
+  TUpdateForm form(m_host, counting, m_view, MakeEnvironment(m_folder.Path()));
+  ASSERT_TRUE(form.FormCreate());
+  EXPECT_EQ(form.PortsInUse(), 10);
+  EXPECT_EQ(counting.probes, 2 * 256) << "UpdateCom's own enumeration and the window's";
+  EXPECT_EQ(form.Port(9)->GetMaxV24Useable(), 10) << "the further ports know the same ports";
+  form.Port(9)->Check_AllV24();
+  EXPECT_EQ(counting.probes, 3 * 256) << "after the start, enumerations look at the machine again";
+  EXPECT_EQ(form.Port(9)->GetMaxV24Useable(), 0) << "all ten are held by the window now";
+}
+
 }  // namespace
