@@ -19,6 +19,7 @@
 #include "sim/model/AsciiModel.h"
 #include "sim/model/ShippedProfiles.h"
 #include "update/TUpdateForm.h"
+#include "update/versions/VersionNumber.h"
 
 namespace runtest {
 
