@@ -53,8 +53,9 @@ int main(int argc, char** argv) {
   const std::filesystem::path package = root / "package";
   std::filesystem::create_directories(ports);
   std::filesystem::copy(IU_DEMO_DIR, package, std::filesystem::copy_options::recursive);
-  std::filesystem::copy(IU_DEMO_BUILD_DIR, package,
-                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy(
+      IU_DEMO_BUILD_DIR, package,
+      std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
 
   std::vector<int> masters;
   for (int com = 1; com <= 256; ++com) {

@@ -1,7 +1,11 @@
 // Writes the firmware files of the demo package: for every line "NAME VERSION"
-// of the list, a small image whose data carry the text "SWVER:" VERSION, as
-// TI-TXT or, for .MOT files, as Motorola S-records.
+// of the list, a small image that carries VERSION (zero-terminated) where the
+// package's version keys look for it: as TI-TXT, the block at @FF00 that
+// opens the file (key "@FF00\r\n"); as Motorola S-records (.MOT), the
+// record S109 4000 (key "S1094000"; the files are small enough for it to lie
+// within the last 1000 bytes, where S-record versions are looked for).
 //   demo-firmware LIST OUTPUT_DIR
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,9 +17,13 @@
 namespace {
 
 constexpr uint32_t kImageAddress = 0xC000;
+constexpr uint32_t kVersionAddressTiTxt = 0xFF00;
+constexpr uint32_t kVersionAddressSRecord = 0x4000;
+// S109: 2 address bytes, 6 data bytes, the checksum.
+constexpr size_t kSRecordVersionBytes = 6;
 
-std::vector<uint8_t> ImageData(const std::string& name, const std::string& version) {
-  const std::string text = "SWVER:" + version + "\r\n" + name + " demo image";
+std::vector<uint8_t> ImageData(const std::string& name) {
+  const std::string text = name + " demo image";
   std::vector<uint8_t> data(text.begin(), text.end());
   data.push_back(0);
   while (data.size() % 16 != 0) data.push_back(0xFF);
@@ -23,17 +31,25 @@ std::vector<uint8_t> ImageData(const std::string& name, const std::string& versi
   return data;
 }
 
-std::string TiTxt(const std::vector<uint8_t>& data) {
+std::string HexLines(const std::vector<uint8_t>& data) {
   std::ostringstream out;
   char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "@%04X", kImageAddress);
-  out << buffer << "\r\n";
   for (size_t i = 0; i < data.size(); ++i) {
     std::snprintf(buffer, sizeof buffer, "%02X", data[i]);
     out << buffer << ((i % 16 == 15 || i + 1 == data.size()) ? "\r\n" : " ");
   }
-  out << "q\r\n";
   return out.str();
+}
+
+std::string TiTxt(const std::string& version, const std::vector<uint8_t>& data) {
+  char address[8];
+  std::snprintf(address, sizeof address, "@%04X", kVersionAddressTiTxt);
+  std::vector<uint8_t> versionBytes(version.begin(), version.end());
+  versionBytes.push_back(0);
+  if (versionBytes.size() % 2) versionBytes.push_back(0xFF);
+  std::string out = std::string(address) + "\r\n" + HexLines(versionBytes);
+  std::snprintf(address, sizeof address, "@%04X", kImageAddress);
+  return out + address + "\r\n" + HexLines(data) + "q\r\n";
 }
 
 std::string SRecord(char type, uint32_t address, int addressBytes, const uint8_t* data, size_t size) {
@@ -54,10 +70,14 @@ std::string SRecord(char type, uint32_t address, int addressBytes, const uint8_t
   return line + "\r\n";
 }
 
-std::string Motorola(const std::string& name, const std::vector<uint8_t>& data) {
+std::string Motorola(const std::string& name, const std::string& version, const std::vector<uint8_t>& data) {
   std::string out = SRecord('0', 0, 2, reinterpret_cast<const uint8_t*>(name.data()), name.size());
+  uint8_t versionBytes[kSRecordVersionBytes] = {};
+  std::copy_n(version.begin(), std::min(version.size(), kSRecordVersionBytes - 1), versionBytes);
+  out += SRecord('1', kVersionAddressSRecord, 2, versionBytes, kSRecordVersionBytes);
   for (size_t i = 0; i < data.size(); i += 16) {
-    out += SRecord('1', kImageAddress + static_cast<uint32_t>(i), 2, data.data() + i, std::min<size_t>(16, data.size() - i));
+    out += SRecord('1', kImageAddress + static_cast<uint32_t>(i), 2, data.data() + i,
+                   std::min<size_t>(16, data.size() - i));
   }
   return out + SRecord('9', kImageAddress, 2, nullptr, 0);
 }
@@ -82,10 +102,10 @@ int main(int argc, char** argv) {
     std::istringstream fields(line);
     std::string name, version;
     if (!(fields >> name >> version)) continue;
-    const std::vector<uint8_t> data = ImageData(name, version);
+    const std::vector<uint8_t> data = ImageData(name);
     const bool motorola = name.size() > 4 && name.substr(name.size() - 4) == ".MOT";
     std::ofstream out(folder / name, std::ios::binary);
-    out << (motorola ? Motorola(name, data) : TiTxt(data));
+    out << (motorola ? Motorola(name, version, data) : TiTxt(version, data));
     if (!out) {
       std::fprintf(stderr, "demo-firmware: cannot write %s\n", (folder / name).c_str());
       return 1;

@@ -95,8 +95,12 @@ inline constexpr std::array<ControlInfo, static_cast<size_t>(Control::kCount)> k
     {Control::SWVersion, "SWVersion", ControlKind::Action},
 }};
 
-constexpr const ControlInfo& InfoOf(Control control) { return kControls[static_cast<size_t>(control)]; }
-constexpr std::string_view ControlName(Control control) { return InfoOf(control).name; }
+constexpr const ControlInfo& InfoOf(Control control) {
+  return kControls[static_cast<size_t>(control)];
+}
+constexpr std::string_view ControlName(Control control) {
+  return InfoOf(control).name;
+}
 
 // The table is indexed by the enumerator; keep both in one order.
 constexpr bool ControlTableInOrder() {

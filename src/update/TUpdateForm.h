@@ -13,8 +13,8 @@
 #include "core/EventQueue.h"
 #include "core/TimerSlots.h"
 #include "platform/Host.h"
-#include "platform/Timer.h"
 #include "platform/PortSystem.h"
+#include "platform/Timer.h"
 #include "serial/TComPort.h"
 #include "serial/TDelay.h"
 #include "serial/V24Listener.h"
@@ -44,7 +44,8 @@ class TUpdateForm final : public serial::V24Listener {
 
   // The view and the port system must outlive the form. Nothing happens
   // until FormCreate.
-  TUpdateForm(platform::Host& host, platform::PortSystem& ports, UpdateView& view, UpdateEnvironment environment);
+  TUpdateForm(platform::Host& host, platform::PortSystem& ports, UpdateView& view,
+              UpdateEnvironment environment);
   ~TUpdateForm() override;
   TUpdateForm(const TUpdateForm&) = delete;
   TUpdateForm& operator=(const TUpdateForm&) = delete;
@@ -154,8 +155,9 @@ class TUpdateForm final : public serial::V24Listener {
   serial::TComPort& UpdateCom() { return m_updateCom; }
   // PortTable[index]: null once the window has closed its ports.
   serial::TComPort* Port(int index) const {
-    return index >= 0 && index < static_cast<int>(m_portTable.size()) ? m_portTable[static_cast<size_t>(index)]
-                                                                       : nullptr;
+    return index >= 0 && index < static_cast<int>(m_portTable.size())
+               ? m_portTable[static_cast<size_t>(index)]
+               : nullptr;
   }
   int PortTableSize() const { return static_cast<int>(m_portTable.size()); }
   platform::Timer& SecTimer() { return *m_secTimer; }
@@ -266,7 +268,7 @@ class TUpdateForm final : public serial::V24Listener {
   std::vector<serial::TComPort*> m_portTable;
   std::vector<int> m_comNumbers;  // 1-based COM numbers of the usable ports
   int m_portsInUse = 0;
-  int m_devicePort = -1;  // PortTable index where the instrument answered
+  int m_devicePort = -1;     // PortTable index where the instrument answered
   int m_deviceComIndex = 0;  // COM number - 1 of that port
 
   DeviceRecord m_deviceRecord;

@@ -76,7 +76,9 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::string& b
 }
 
 // atol: leading blanks, a sign, digits; saturates instead of overflowing.
-long Atol(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+long Atol(const std::string& text) {
+  return std::strtol(text.c_str(), nullptr, 10);
+}
 
 // The path `inner` lies at or below `outer`, compared by whole components.
 // Returns the part of `inner` below `outer`, or nothing.
@@ -280,10 +282,12 @@ void TUpdateForm::ReadProgDeviceLines(const IniLines& ini) {
     // "\r\n" typed as four characters ends the key text with a real line end.
     auto kenn = [](std::string text) {
       const size_t at = text.find("\\r\\n");
-      if (at != std::string::npos) text = text.substr(0, std::min(at, DeviceEntry::kSWKennCapacity - 2)) + "\r\n";
+      if (at != std::string::npos)
+        text = text.substr(0, std::min(at, DeviceEntry::kSWKennCapacity - 2)) + "\r\n";
       return Clip(text, DeviceEntry::kSWKennCapacity);
     };
-    entry.DeviceNrDef = Clip(deviceNumber(value(first, count, "DeviceNrDef")), DeviceEntry::kDeviceNrDefCapacity);
+    entry.DeviceNrDef =
+        Clip(deviceNumber(value(first, count, "DeviceNrDef")), DeviceEntry::kDeviceNrDefCapacity);
     entry.DeviceNr = Clip(deviceNumber(value(first, count, "DeviceNr")), DeviceEntry::kDeviceNrCapacity);
     entry.DeviceName = Clip(value(first, count, "DeviceName"), DeviceEntry::kDeviceNameCapacity);
     entry.ProgFile1 = Clip(UpperAscii(value(first, count, "ProgFile1")), DeviceEntry::kProgFile1Capacity);
@@ -296,7 +300,8 @@ void TUpdateForm::ReadProgDeviceLines(const IniLines& ini) {
     entry.FlashErase1 = Clip(value(first, count, "FlashErase1"), DeviceEntry::kFlashEraseCapacity);
     entry.FlashErase2 = Clip(value(first, count, "FlashErase2"), DeviceEntry::kFlashEraseCapacity);
     entry.FlashErase3 = Clip(value(first, count, "FlashErase3"), DeviceEntry::kFlashEraseCapacity);
-    entry.ProgDefFile = Clip(UpperAscii(value(first, count, "ProgDefFile")), DeviceEntry::kProgDefFileCapacity);
+    entry.ProgDefFile =
+        Clip(UpperAscii(value(first, count, "ProgDefFile")), DeviceEntry::kProgDefFileCapacity);
     // Hexadecimal; values beyond 32 bits saturate.
     const long long prozTyp = std::strtoll(value(first, count, "ProzTyp").c_str(), nullptr, 16);
     entry.ProzTyp = static_cast<int32_t>(std::clamp<long long>(prozTyp, INT32_MIN, INT32_MAX));

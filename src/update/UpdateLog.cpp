@@ -14,15 +14,15 @@ void TUpdateForm::LogLine(const std::string& text) {
 }
 
 void TUpdateForm::ClearDeviceFields() {
-  for (Control field : {Control::NameStaticText, Control::SerStaticText, Control::PCBStaticText,
-                        Control::SWStaticText}) {
+  for (Control field :
+       {Control::NameStaticText, Control::SerStaticText, Control::PCBStaticText, Control::SWStaticText}) {
     m_view.SetCaption(field, "");
   }
 }
 
 void TUpdateForm::ShowStartText() {
-  m_view.MemoAppend(FillPlaceholders(m_settings.Language == 1 ? m_packageTexts.StarttextE
-                                                              : m_packageTexts.StarttextD));
+  m_view.MemoAppend(
+      FillPlaceholders(m_settings.Language == 1 ? m_packageTexts.StarttextE : m_packageTexts.StarttextD));
 }
 
 }  // namespace update

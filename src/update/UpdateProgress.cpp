@@ -62,8 +62,8 @@ void TUpdateForm::ReportProgress(uint32_t command, int32_t value) {
     case 3:
       SetProgressPosition(m_progressPosition + value);
       // An empty bar (maximum 0) shows 0 rather than dividing by zero.
-      ShowPercent("", m_progressMax > 0 ? static_cast<float>(m_progressPosition) / static_cast<float>(m_progressMax) *
-                                              100.0f
+      ShowPercent("", m_progressMax > 0 ? static_cast<float>(m_progressPosition) /
+                                              static_cast<float>(m_progressMax) * 100.0f
                                         : 0.0f);
       break;
     case 10:
@@ -87,6 +87,8 @@ void TUpdateForm::TitleTimerTimer(platform::Timer&) {
   ShowPercent("", m_titleTicks / m_titleTickBasis * 100.0f);
 }
 
-void TUpdateForm::SecTimerTimer(platform::Timer&) { SetProgressPosition(m_progressPosition + 1); }
+void TUpdateForm::SecTimerTimer(platform::Timer&) {
+  SetProgressPosition(m_progressPosition + 1);
+}
 
 }  // namespace update

@@ -45,9 +45,13 @@ TUpdateForm::TUpdateForm(platform::Host& host, platform::PortSystem& ports, Upda
   m_wait.SetDividend(1);
 }
 
-TUpdateForm::~TUpdateForm() { ClosePorts(); }
+TUpdateForm::~TUpdateForm() {
+  ClosePorts();
+}
 
-void TUpdateForm::DrainEvents() { core::DrainEvents(m_queue, m_guiBusy, m_host.Pump()); }
+void TUpdateForm::DrainEvents() {
+  core::DrainEvents(m_queue, m_guiBusy, m_host.Pump());
+}
 
 bool TUpdateForm::FormCreate() {
   std::vector<platform::Timer*> timers;

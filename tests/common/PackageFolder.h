@@ -53,7 +53,8 @@ inline update::UpdateEnvironment MakeEnvironment(const std::filesystem::path& wo
                                                  std::map<std::string, std::string> variables = {}) {
   update::UpdateEnvironment environment;
   environment.workingDirectory = working;
-  environment.getEnv = [variables = std::move(variables)](const std::string& name) -> std::optional<std::string> {
+  environment.getEnv = [variables =
+                            std::move(variables)](const std::string& name) -> std::optional<std::string> {
     auto it = variables.find(name);
     if (it == variables.end()) return std::nullopt;
     return it->second;

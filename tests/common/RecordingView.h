@@ -33,9 +33,9 @@ class RecordingView : public update::UpdateView {
 
   RecordingView() {
     using update::Control;
-    for (Control hidden : {Control::DLListBox, Control::DLLabel, Control::InfoStaticText, Control::SpeedButton1,
-                           Control::WaitPanel, Control::StopPanel, Control::VE720dProgramming,
-                           Control::LoadProgFile}) {
+    for (Control hidden :
+         {Control::DLListBox, Control::DLLabel, Control::InfoStaticText, Control::SpeedButton1,
+          Control::WaitPanel, Control::StopPanel, Control::VE720dProgramming, Control::LoadProgFile}) {
       State(hidden).visible = false;
     }
     for (Control disabled :
@@ -65,15 +65,17 @@ class RecordingView : public update::UpdateView {
     progressPosition = position;
     progressMax = maximum;
   }
-  void SetStatusPanel(int panel, const std::string& text) override { panels.at(static_cast<size_t>(panel)) = text; }
+  void SetStatusPanel(int panel, const std::string& text) override {
+    panels.at(static_cast<size_t>(panel)) = text;
+  }
   std::string StatusPanel(int panel) const override { return panels.at(static_cast<size_t>(panel)); }
   void SetTitle(const std::string& t) override {
     title = t;
     titles.push_back(t);
   }
 
-  update::MessageResult MessageBox(const std::string& text, const std::string& caption, update::MessageIcon icon,
-                                   update::MessageButtons buttons) override {
+  update::MessageResult MessageBox(const std::string& text, const std::string& caption,
+                                   update::MessageIcon icon, update::MessageButtons buttons) override {
     boxes.push_back(Box{text, caption, icon, buttons});
     if (answers.empty()) {
       if (buttons == update::MessageButtons::Ok) return update::MessageResult::Ok;
@@ -91,7 +93,9 @@ class RecordingView : public update::UpdateView {
     return answer;
   }
   // Records the dictionary the window would be translated with.
-  void TranslateDialog(translation::TLanguage& language) override { translations.push_back(language.Dialogfile()); }
+  void TranslateDialog(translation::TLanguage& language) override {
+    translations.push_back(language.Dialogfile());
+  }
   void CloseWindow() override { closed = true; }
 
   std::array<ControlState, static_cast<size_t>(update::Control::kCount)> controls{};

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   environment.getEnv = [](const std::string&) { return std::nullopt; };
   platform::sim::SimPortSystem ports(host.Time());
   update::TUpdateForm form(host, ports, view, environment);
-  form.ReadProgDeviceLines(update::IniLines::Parse(std::string_view(reinterpret_cast<const char*>(data), size)));
+  form.ReadProgDeviceLines(
+      update::IniLines::Parse(std::string_view(reinterpret_cast<const char*>(data), size)));
   using E = update::DeviceEntry;
   if (form.DeviceTable().size() > update::TUpdateForm::kMaxDeviceEntries) std::abort();
   for (const E& e : form.DeviceTable()) {
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();
     }
   }
-  if (form.StartMode() < 0 || form.StartMode() > 5 || form.StartMode() != form.ConfiguredStartMode()) std::abort();
+  if (form.StartMode() < 0 || form.StartMode() > 5 || form.StartMode() != form.ConfiguredStartMode())
+    std::abort();
   if (form.LoaderKind() < 0 || form.LoaderKind() > 3) std::abort();
   const auto& t = form.Texts();
   for (const std::string* text : {&t.StarttextD, &t.StarttextE, &t.AbbruchtextD, &t.AbbruchtextE}) {

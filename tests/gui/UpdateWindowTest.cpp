@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -40,9 +41,9 @@ TEST(UpdateWindowTest, EveryComponentIsThereByNameAndKind) {
   UpdateWindow window;
   for (const char* name : {"UpdateMemo"}) EXPECT_NE(window.findChild<QPlainTextEdit*>(name), nullptr);
   EXPECT_NE(Child<QGroupBox>(window, "UpdateGroupBox"), nullptr);
-  for (const char* name : {"NameStaticText", "SerStaticText", "PCBStaticText", "SWStaticText", "DLLabel",
-                           "InfoStaticText", "WaitPanel", "StopPanel", "NameLabel", "SerLabel", "PCBLabel",
-                           "SWLabel"}) {
+  for (const char* name :
+       {"NameStaticText", "SerStaticText", "PCBStaticText", "SWStaticText", "DLLabel", "InfoStaticText",
+        "WaitPanel", "StopPanel", "NameLabel", "SerLabel", "PCBLabel", "SWLabel"}) {
     Child<QLabel>(window, name);
   }
   Child<QListWidget>(window, "DLListBox");
@@ -79,12 +80,12 @@ TEST(UpdateWindowTest, MenuTreeCaptionsTagsAndStartStates) {
     }
     return list;
   };
-  EXPECT_EQ(items("Bearbeiten"), QStringList({"VE720dProgramming=&Programmieren",
-                                              QString::fromUtf8("LoadProgFile=Programm-Datei öffnen ..."),
-                                              "UpdateEnd=&Beenden"}));
-  EXPECT_EQ(items("VE720dProgramming"), QStringList({"DevMulti720q=&Multi 720q ...", "DevpH720q=&pH 720q ...",
-                                                     "DevOxi720q=&Oxi 720q ...", "DevCond720q=&Cond 720q ...",
-                                                     "LabXXX=Lab XXX"}));
+  EXPECT_EQ(items("Bearbeiten"),
+            QStringList({"VE720dProgramming=&Programmieren",
+                         QString::fromUtf8("LoadProgFile=Programm-Datei öffnen ..."), "UpdateEnd=&Beenden"}));
+  EXPECT_EQ(items("VE720dProgramming"),
+            QStringList({"DevMulti720q=&Multi 720q ...", "DevpH720q=&pH 720q ...", "DevOxi720q=&Oxi 720q ...",
+                         "DevCond720q=&Cond 720q ...", "LabXXX=Lab XXX"}));
   EXPECT_EQ(items("Sprache"), QStringList({"Deutsch=&Deutsch", "Englisch=&Englisch"}));
   EXPECT_EQ(items("Help"), QStringList({"Readme=&Read me ...", "SWVersion=&Version ..."}));
 
@@ -116,7 +117,8 @@ TEST(UpdateWindowTest, MenuTreeCaptionsTagsAndStartStates) {
 TEST(UpdateWindowTest, HiddenAtStartStatusPanelsAndDefaultButton) {
   UpdateWindow window;
   window.show();
-  for (const char* name : {"DLListBox", "DLLabel", "InfoStaticText", "SpeedButton1", "WaitPanel", "StopPanel"}) {
+  for (const char* name :
+       {"DLListBox", "DLLabel", "InfoStaticText", "SpeedButton1", "WaitPanel", "StopPanel"}) {
     EXPECT_TRUE(window.findChild<QWidget*>(name)->isHidden()) << name;
   }
   std::vector<int> widths;
@@ -131,6 +133,8 @@ TEST(UpdateWindowTest, HiddenAtStartStatusPanelsAndDefaultButton) {
   EXPECT_TRUE(panel->font().bold() || panel->styleSheet().contains("bold"));
   EXPECT_EQ(window.centralWidget()->height() + window.statusBar()->height(), 494);
   EXPECT_EQ(window.width(), 547);
+  const QPoint centre = window.screen()->availableGeometry().center();
+  EXPECT_LE((window.geometry().center() - centre).manhattanLength(), 12) << "centred on the desktop";
 }
 
 TEST(UpdateWindowTest, BindingNamesTheMissingComponent) {
@@ -181,7 +185,8 @@ TEST(UpdateWindowTest, StartInTheWindowAndReturnPressesOk) {
   testing_support::TempFolder folder;
   folder.Write("Update.ini", "Language=0\r\n");
   folder.Write("ProgDevice.ini",
-               "StarttextD=Bitte das Ger\xE4t anschlie\xDF" "en\r\nStarttextE=x\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
+               "StarttextD=Bitte das Ger\xE4t anschlie\xDF"
+               "en\r\nStarttextE=x\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
   folder.Write("fw.hex", "");
   platform::sim::SimHost host;
   platform::sim::SimPortSystem ports(host.Time());

@@ -2,8 +2,7 @@
 // panel 0 says, how settings are shared, data notifications, and closing.
 #include <gtest/gtest.h>
 
-#include "PackageFolder.h"
-#include "RecordingView.h"
+#include "UpdateFormRig.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
@@ -17,9 +16,12 @@ using update::TUpdateForm;
 
 // The far end of a line: sends what it is told at 4800 8N1, records bytes.
 struct FarEnd : platform::sim::SimLinePeer {
-  platform::sim::LineFormat Format() const override { return {4800, 8, platform::sim::Parity::None,
-                                                               platform::sim::StopBits::One}; }
-  void OnCharacter(const platform::sim::ReceivedCharacter& c) override { received.push_back(static_cast<char>(c.byte)); }
+  platform::sim::LineFormat Format() const override {
+    return {4800, 8, platform::sim::Parity::None, platform::sim::StopBits::One};
+  }
+  void OnCharacter(const platform::sim::ReceivedCharacter& c) override {
+    received.push_back(static_cast<char>(c.byte));
+  }
   std::string received;
 };
 
@@ -38,18 +40,17 @@ struct DataEvents {
 class UpdatePortsTest : public ::testing::Test {
  protected:
   TUpdateForm& Start(const std::string& updateIni) {
-    m_folder.Write("Update.ini", updateIni);
-    m_folder.Write("ProgDevice.ini", "StarttextD=\r\nStarttextE=\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
-    m_form = std::make_unique<TUpdateForm>(m_host, m_ports, m_view, MakeEnvironment(m_folder.Path()));
-    EXPECT_TRUE(m_form->FormCreate());
-    return *m_form;
+    m_rig.Package(updateIni);
+    EXPECT_TRUE(m_rig.Start());
+    return *m_rig.form;
   }
 
-  TempFolder m_folder;
-  platform::sim::SimHost m_host;
-  platform::sim::SimPortSystem m_ports{m_host.Time()};
-  RecordingView m_view;
-  std::unique_ptr<TUpdateForm> m_form;
+  FarEnd m_far;  // outlives the ports, which tell it when they close
+  testing_support::UpdateFormRig m_rig;
+  TempFolder& m_folder = m_rig.folder;
+  platform::sim::SimHost& m_host = m_rig.host;
+  platform::sim::SimPortSystem& m_ports = m_rig.ports;
+  RecordingView& m_view = m_rig.view;
 };
 
 TEST_F(UpdatePortsTest, EveryUsablePortIsOpenedWithTheFirstPortsSettings) {
@@ -96,7 +97,11 @@ TEST_F(UpdatePortsTest, APortThatCannotBeOpenedIsReportedAndStaysClosed) {
   m_ports.AddLine(1);
   TUpdateForm& form = Start("Language=0\r\nCom=3\r\n");
   ASSERT_EQ(m_view.boxes.size(), 1u);
-  EXPECT_EQ(m_view.boxes[0].text.rfind("COM3 konnte nicht ge\xF6" "ffnet werden!", 0), 0u) << m_view.boxes[0].text;
+  EXPECT_EQ(m_view.boxes[0].text.rfind("COM3 konnte nicht ge\xF6"
+                                       "ffnet werden!",
+                                       0),
+            0u)
+      << m_view.boxes[0].text;
   EXPECT_EQ(m_view.boxes[0].icon, update::MessageIcon::Error);
   EXPECT_EQ(m_view.panels[0], "Com3");
   ASSERT_EQ(form.PortTableSize(), 1);
@@ -122,7 +127,7 @@ TEST_F(UpdatePortsTest, DataArrivingOnAPortBecomesCodeEvent10000WithItsComNumber
   TUpdateForm& form = Start("Language=0\r\n");
   DataEvents events;
   form.Queue().Subscribe(core::MakeHandler<&DataEvents::Handle>(&events));
-  FarEnd far;
+  FarEnd& far = m_far;
   m_ports.Line(5)->Attach(&far);
   const uint8_t answer[] = {'A', '.', '1', '!', '\r', '\n'};
   m_ports.Line(5)->Send(answer, sizeof answer);

@@ -21,15 +21,15 @@ using update::TUpdateForm;
 // A device block of the 16 keys; `extra` lines are put in front.
 std::string DeviceBlock(std::map<std::string, std::string> values, const std::string& extra = "") {
   std::map<std::string, std::string> all = {
-      {"DevStartCmd", "1"},   {"DeviceNrDef", "11111"}, {"DeviceNr", "22222"},     {"DeviceName", "pH 7"},
-      {"ProgFile1", ""},      {"ProgFile2", "ph7.txt"}, {"ProgFile3", ""},         {"SWKenn1", "V"},
-      {"SWKenn2", ""},        {"SWKenn3", ""},          {"BootLoadKenn", ""},      {"FlashErase1", ""},
-      {"FlashErase2", ""},    {"FlashErase3", ""},      {"ProgDefFile", "def.txt"}, {"ProzTyp", "0"}};
+      {"DevStartCmd", "1"}, {"DeviceNrDef", "11111"}, {"DeviceNr", "22222"},      {"DeviceName", "pH 7"},
+      {"ProgFile1", ""},    {"ProgFile2", "ph7.txt"}, {"ProgFile3", ""},          {"SWKenn1", "V"},
+      {"SWKenn2", ""},      {"SWKenn3", ""},          {"BootLoadKenn", ""},       {"FlashErase1", ""},
+      {"FlashErase2", ""},  {"FlashErase3", ""},      {"ProgDefFile", "def.txt"}, {"ProzTyp", "0"}};
   for (auto& [key, value] : values) all[key] = value;
-  static const char* const kOrder[] = {"DevStartCmd", "DeviceNrDef", "DeviceNr",    "DeviceName",
-                                       "ProgFile1",   "ProgFile2",   "ProgFile3",   "SWKenn1",
+  static const char* const kOrder[] = {"DevStartCmd", "DeviceNrDef", "DeviceNr",     "DeviceName",
+                                       "ProgFile1",   "ProgFile2",   "ProgFile3",    "SWKenn1",
                                        "SWKenn2",     "SWKenn3",     "BootLoadKenn", "FlashErase1",
-                                       "FlashErase2", "FlashErase3", "ProgDefFile", "ProzTyp"};
+                                       "FlashErase2", "FlashErase3", "ProgDefFile",  "ProzTyp"};
   std::string block = extra;
   for (const char* key : kOrder) block += std::string(key) + "=" + all[key] + "\r\n";
   return block;
@@ -60,12 +60,12 @@ TEST_F(UpdateConfigTest, BaudListDefaultsAndLists) {
     std::vector<int> expected;
   };
   const Case cases[] = {
-      {"", {2, 3, 4, 1, 0}},                  // no Baud key
-      {"Baud=\r\n", {2, 3, 4, 1, 0}},         // empty value
-      {"Baud=3\r\n", {3}},                    // 9600 alone
-      {"Baud=5,3\r\n", {5, 3}},               // 38400, then 9600
-      {"baud=4x,2\r\n", {4, 2}},              // atol from the element's start, key in any case
-      {"Baud=3,42,-1,1\r\n", {3, 1}},         // codes naming no rate are dropped
+      {"", {2, 3, 4, 1, 0}},           // no Baud key
+      {"Baud=\r\n", {2, 3, 4, 1, 0}},  // empty value
+      {"Baud=3\r\n", {3}},             // 9600 alone
+      {"Baud=5,3\r\n", {5, 3}},        // 38400, then 9600
+      {"baud=4x,2\r\n", {4, 2}},       // atol from the element's start, key in any case
+      {"Baud=3,42,-1,1\r\n", {3, 1}},  // codes naming no rate are dropped
       {"Baud=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,2,2\r\n", std::vector<int>(16, 1)},  // 16 at most
   };
   for (const Case& c : cases) {
@@ -122,16 +122,18 @@ TEST_F(UpdateConfigTest, MissingFilesEndTheStartWithTheirMessages) {
 }
 
 TEST_F(UpdateConfigTest, SaveWritesExactlyFiveLinesAndKeepsTheOtherValues) {
-  m_folder.Write("Update.ini",
-                 "; comment\r\nVersion=1.5\r\nLanguage=0\r\nBaud=5,3\r\nOther=x\r\nException=NOVERSIONTEST\r\n");
+  m_folder.Write(
+      "Update.ini",
+      "; comment\r\nVersion=1.5\r\nLanguage=0\r\nBaud=5,3\r\nOther=x\r\nException=NOVERSIONTEST\r\n");
   TUpdateForm& form = Form();
   ASSERT_EQ(form.ReadUpdateIni("Update.ini"), 0);
   m_folder.Write("Update.ini", "Version=9.9\r\nLanguage=0\r\nBaud=4\r\nCom=2\r\nException=\r\n");
   ASSERT_EQ(form.ReadUpdateIni("Update.ini"), 0);
-  // Language changes in the window; Version is the one read, the rest comes
+  // The language comes from the window, Version is the one read, the rest
   // from the file as it is now.
-  const_cast<update::UpdateSettings&>(form.Settings()).Language = 1;
-  ASSERT_EQ(form.SaveUpdateIni("Update.ini"), 0);
+  form.LanguageClick(1);  // saves Update.ini
+  EXPECT_TRUE(m_view.boxes.empty());
+  EXPECT_TRUE(m_view.exceptions.empty());
   EXPECT_EQ(m_folder.Read("Update.ini"), "Language=1\r\nVersion=9.9\r\nBaud=4\r\nCom=2\r\nException=\r\n");
   for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path())) {
     EXPECT_EQ(entry.path().filename(), "Update.ini") << "no temporary file may be left";
@@ -152,7 +154,8 @@ class UpdateMirrorTest : public UpdateConfigTest {
  protected:
   std::filesystem::path Work() const override { return m_folder.Path() / "pf" / "Vendor" / "Update"; }
   std::map<std::string, std::string> Mirror() const {
-    return {{"ProgramFiles", (m_folder.Path() / "pf").string()}, {"PUBLIC", (m_folder.Path() / "pub").string()}};
+    return {{"ProgramFiles", (m_folder.Path() / "pf").string()},
+            {"PUBLIC", (m_folder.Path() / "pub").string()}};
   }
   std::filesystem::path Mirrored() const { return m_folder.Path() / "pub" / "Vendor" / "Update"; }
 };
@@ -165,8 +168,8 @@ TEST_F(UpdateMirrorTest, FirstLanguageChangeCreatesTheMirroredCopy) {
 
   ASSERT_EQ(form.ReadUpdateIni("Update.ini"), 0);
   EXPECT_EQ(form.Language(), 1) << "read from the working directory";
-  const_cast<update::UpdateSettings&>(form.Settings()).Language = 0;
-  ASSERT_EQ(form.SaveUpdateIni("Update.ini"), 0);
+  form.LanguageClick(0);
+  EXPECT_TRUE(m_view.exceptions.empty());
   EXPECT_EQ(TempFolder::ReadFile(Mirrored() / "Update.ini"),
             "Language=0\r\nVersion=3.0\r\nBaud=3\r\nCom=\r\nException=\r\n");
   EXPECT_EQ(m_folder.Read("pf/Vendor/Update/Update.ini"), "Language=1\r\nVersion=3.0\r\nBaud=3\r\n[x]\r\n")
@@ -181,14 +184,16 @@ TEST_F(UpdateMirrorTest, FoldersAreMatchedByWholeNamesAndDefaults) {
   variables["ProgramFiles"] = (m_folder.Path() / "p").string();  // a prefix of "pf", not a folder of the path
   EXPECT_EQ(Form(variables).ConfigDirectory(), "");
 
-  EXPECT_EQ(Form({{"PUBLIC", "/srv/public"}}).ConfigDirectory(), "") << "the default /opt does not hold the package";
+  EXPECT_EQ(Form({{"PUBLIC", "/srv/public"}}).ConfigDirectory(), "")
+      << "the default /opt does not hold the package";
 
   std::string folder;
   EXPECT_EQ(Form().PublicDirectory(folder), 1);
   EXPECT_EQ(folder, (m_folder.Path() / "home" / ".local/share").string());
   EXPECT_EQ(Form({{"XDG_DATA_HOME", "/data"}}).PublicDirectory(folder), 1);
   EXPECT_EQ(folder, "/data");
-  EXPECT_EQ(Form({{"PUBLIC", std::string(81, 'x')}}).PublicDirectory(folder), 0) << "longer than 80 characters";
+  EXPECT_EQ(Form({{"PUBLIC", std::string(81, 'x')}}).PublicDirectory(folder), 0)
+      << "longer than 80 characters";
   EXPECT_EQ(Form({{"PUBLIC", "%PUBLIC%"}}).PublicDirectory(folder), 0);
 }
 
@@ -205,13 +210,15 @@ TEST_F(UpdateMirrorTest, AFailedWriteIsReportedAndTheProgramGoesOn) {
 }
 
 TEST_F(UpdateConfigTest, ProgDeviceBlocksByTheirLength) {
-  m_folder.Write("ProgDevice.ini",
-                 DeviceBlock({{"DevStartCmd", "2"}, {"DeviceNr", "12345"}, {"DeviceNrDef", "1234"}}, "[Device 1]\r\n") +
-                     "\r\n\r\n" + kTextBlock + "\r\n" +
-                     DeviceBlock({{"DevStartCmd", "5"}, {"SWKenn1", "V\\r\\nxyz"}, {"ProzTyp", "5438"},
-                                  {"ProgFile2", "multi.mot"}}) +
-                     "\r\n[Texts]\r\n" + std::string(kTextBlock).replace(11, 5, "Servus") +
-                     "\r\nA=1\r\nB=2\r\nC=3\r\n");
+  m_folder.Write(
+      "ProgDevice.ini",
+      DeviceBlock({{"DevStartCmd", "2"}, {"DeviceNr", "12345"}, {"DeviceNrDef", "1234"}}, "[Device 1]\r\n") +
+          "\r\n\r\n" + kTextBlock + "\r\n" +
+          DeviceBlock({{"DevStartCmd", "5"},
+                       {"SWKenn1", "V\\r\\nxyz"},
+                       {"ProzTyp", "5438"},
+                       {"ProgFile2", "multi.mot"}}) +
+          "\r\n[Texts]\r\n" + std::string(kTextBlock).replace(11, 5, "Servus") + "\r\nA=1\r\nB=2\r\nC=3\r\n");
   TUpdateForm& form = Form();
   ASSERT_EQ(form.ReadProgDeviceIni("ProgDevice.ini"), 0);
   ASSERT_EQ(form.DeviceTable().size(), 2u) << "17 lines with the section line still make an entry";
@@ -240,8 +247,8 @@ TEST_F(UpdateConfigTest, StartModeAndLoaderKindRules) {
     int mode;
   };
   for (const Case& c : {Case{"1", 0}, Case{"6", 5}, Case{"7", 0}, Case{"9", 2}, Case{"x", 3}, Case{"", 3}}) {
-    m_folder.Write("ProgDevice.ini", DeviceBlock({{"DevStartCmd", "4"}, {"ProgFile2", "a.exe+b.hex"}}) + "\r\n" +
-                                         DeviceBlock({{"DevStartCmd", c.start}}));
+    m_folder.Write("ProgDevice.ini", DeviceBlock({{"DevStartCmd", "4"}, {"ProgFile2", "a.exe+b.hex"}}) +
+                                         "\r\n" + DeviceBlock({{"DevStartCmd", c.start}}));
     TUpdateForm& form = Form();
     ASSERT_EQ(form.ReadProgDeviceIni("ProgDevice.ini"), 0);
     EXPECT_EQ(form.StartMode(), c.mode) << "DevStartCmd " << c.start;
@@ -293,7 +300,8 @@ TEST_F(UpdateConfigTest, LineEndsAndEncodings) {
   TUpdateForm& form = Form();
   ASSERT_EQ(form.ReadProgDeviceIni("ProgDevice.ini"), 0);
   EXPECT_EQ(form.Texts().StarttextD, "Ger\xE4t");
-  m_folder.Write("ProgDevice.ini", "\xEF\xBB\xBFStarttextD=Ger\xC3\xA4t \xE2\x82\xAC\r\nStarttextE=x\r\nA=\r\nB=\r\n");
+  m_folder.Write("ProgDevice.ini",
+                 "\xEF\xBB\xBFStarttextD=Ger\xC3\xA4t \xE2\x82\xAC\r\nStarttextE=x\r\nA=\r\nB=\r\n");
   ASSERT_EQ(form.ReadProgDeviceIni("ProgDevice.ini"), 0);
   EXPECT_EQ(form.Texts().StarttextD, "Ger\xE4t ?");
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "PackageFolder.h"
@@ -12,6 +13,7 @@
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
+#include "update/versions/ReadFileVersion.h"
 
 namespace {
 
@@ -55,6 +57,32 @@ TEST(UpdateDemoPackageTest, EveryProfileHasAnEntryAndEveryEntryItsFile) {
     if (!entry.ProgFile3.empty()) {
       EXPECT_TRUE(generated.contains(entry.ProgFile3)) << entry.ProgFile3;
     }
+  }
+}
+
+// Every entry's files carry the version of the firmware list where the
+// entry's version keys look for it.
+TEST(UpdateDemoPackageTest, GeneratedFirmwareCarriesItsVersionUnderTheEntrysKey) {
+  std::map<std::string, std::string> versions;
+  std::ifstream list(IU_FIRMWARE_LIST);
+  for (std::string line; std::getline(list, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    versions[line.substr(0, line.find(' '))] = line.substr(line.find(' ') + 1);
+  }
+  platform::sim::SimHost host;
+  platform::sim::SimPortSystem ports(host.Time());
+  testing_support::RecordingView view;
+  update::TUpdateForm form(host, ports, view, testing_support::MakeEnvironment(IU_DEMO_DIR));
+  ASSERT_EQ(form.ReadProgDeviceIni("ProgDevice.ini"), 0);
+  auto check = [&](const std::string& key, const std::string& file) {
+    const auto path = std::filesystem::path(IU_DEMO_BUILD_DIR) / file;
+    const update::FileVersionResult result = update::ReadFileVersion(key, path.string());
+    EXPECT_TRUE(result.readable) << file << ": " << result.error;
+    EXPECT_EQ(result.text, versions[file]) << file;
+  };
+  for (const update::DeviceEntry& entry : form.DeviceTable()) {
+    check(entry.SWKenn2, entry.ProgFile2);
+    if (!entry.ProgFile3.empty()) check(entry.SWKenn3, entry.ProgFile3);
   }
 }
 

@@ -18,9 +18,9 @@ using update::TUpdateForm;
 
 std::string Entry(const std::string& progFile2) {
   std::string block = "[Device]\r\n";
-  for (const char* key : {"DevStartCmd=1", "DeviceNrDef=1", "DeviceNr=1", "DeviceName=Meter", "ProgFile1=",
-                          "ProgFile3=", "SWKenn1=", "SWKenn2=", "SWKenn3=", "BootLoadKenn=", "FlashErase1=",
-                          "FlashErase2=", "FlashErase3=", "ProgDefFile=", "ProzTyp=0"}) {
+  for (const char* key : {"DevStartCmd=1", "DeviceNrDef=1", "DeviceNr=1", "DeviceName=Meter",
+                          "ProgFile1=", "ProgFile3=", "SWKenn1=", "SWKenn2=", "SWKenn3=", "BootLoadKenn=",
+                          "FlashErase1=", "FlashErase2=", "FlashErase3=", "ProgDefFile=", "ProzTyp=0"}) {
     block += std::string(key) + "\r\n";
   }
   return block + "ProgFile2=" + progFile2 + "\r\n\r\n";
@@ -89,8 +89,8 @@ TEST_F(UpdateStartupTest, PackageScanRules) {
   TUpdateForm& form = Start();
   // Per pattern in the order .mot .txt .exe .dll .hex .bin, upper-cased;
   // VERSION is only skipped outside .mot files, EEP always.
-  const std::vector<std::string> expected = {"MULTI720Q_VERSION.MOT", "PH720Q.MOT", "MAIN.TXT", "TOOL.EXE",
-                                             "LIB.DLL",               "LAB.BIN"};
+  const std::vector<std::string> expected = {
+      "MULTI720Q_VERSION.MOT", "PH720Q.MOT", "MAIN.TXT", "TOOL.EXE", "LIB.DLL", "LAB.BIN"};
   EXPECT_EQ(form.PackageFiles(), expected);
   EXPECT_EQ(m_view.list,
             (std::vector<std::string>{"MULTI720Q_VERSION", "PH720Q", "MAIN", "TOOL", "LIB", "LAB"}));
@@ -128,8 +128,8 @@ TEST_F(UpdateStartupTest, AtMost160PackageFiles) {
 namespace {
 
 TEST_F(UpdateStartupTest, TranslationAtStartAndLanguageSwitch) {
-  Package("Language=1\r\nVersion=2.0\r\nBaud=3\r\n",
-          Entry("FW.TXT"), "StarttextD=Willkommen\r\nStarttextE=Welcome\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
+  Package("Language=1\r\nVersion=2.0\r\nBaud=3\r\n", Entry("FW.TXT"),
+          "StarttextD=Willkommen\r\nStarttextE=Welcome\r\nAbbruchtextD=\r\nAbbruchtextE=\r\n");
   TUpdateForm& form = Start();
   ASSERT_EQ(m_view.translations.size(), 1u);
   EXPECT_EQ(m_view.translations[0], (m_folder.Path() / "Update.Eng").string());

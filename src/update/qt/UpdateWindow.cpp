@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 
@@ -46,6 +47,8 @@ UpdateWindow::UpdateWindow(QWidget* parent) : QMainWindow(parent), m_binding(Set
 
   // The client area is 547 x 494 below the menu.
   resize(547, 494 + m_ui.MainMenu->sizeHint().height());
+  // Centred on the desktop.
+  if (QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
   setFocusProxy(m_ui.OkBitBtn);
   m_ui.OkBitBtn->setFocus(Qt::OtherFocusReason);
 
@@ -144,9 +147,13 @@ void UpdateWindow::MemoAppend(const std::string& text) {
   m_ui.UpdateMemo->verticalScrollBar()->setValue(m_ui.UpdateMemo->verticalScrollBar()->maximum());
 }
 
-void UpdateWindow::MemoClear() { m_ui.UpdateMemo->clear(); }
+void UpdateWindow::MemoClear() {
+  m_ui.UpdateMemo->clear();
+}
 
-void UpdateWindow::ListAdd(const std::string& text) { m_ui.DLListBox->addItem(ToQt(text)); }
+void UpdateWindow::ListAdd(const std::string& text) {
+  m_ui.DLListBox->addItem(ToQt(text));
+}
 
 void UpdateWindow::SetProgress(int position, int maximum) {
   m_ui.WaitProgressBar->setMaximum(maximum);
@@ -163,7 +170,9 @@ std::string UpdateWindow::StatusPanel(int panel) const {
   return FromQt(m_panels[static_cast<size_t>(panel)]->text());
 }
 
-void UpdateWindow::SetTitle(const std::string& title) { setWindowTitle(ToQt(title)); }
+void UpdateWindow::SetTitle(const std::string& title) {
+  setWindowTitle(ToQt(title));
+}
 
 MessageResult UpdateWindow::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                        MessageButtons buttons) {
@@ -171,25 +180,45 @@ MessageResult UpdateWindow::MessageBox(const std::string& text, const std::strin
   box.setWindowTitle(ToQt(caption));
   box.setText(ToQt(text));
   switch (icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MessageIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case MessageIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MessageIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
   }
   switch (buttons) {
-    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MessageButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case MessageButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case MessageButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
     case MessageButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
   switch (box.exec()) {
-    case QMessageBox::Yes: return MessageResult::Yes;
-    case QMessageBox::No: return MessageResult::No;
-    case QMessageBox::Cancel: return MessageResult::Cancel;
-    default: return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
+    case QMessageBox::Yes:
+      return MessageResult::Yes;
+    case QMessageBox::No:
+      return MessageResult::No;
+    case QMessageBox::Cancel:
+      return MessageResult::Cancel;
+    default:
+      return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel;
   }
 }
 
@@ -207,7 +236,9 @@ void UpdateWindow::TranslateDialog(translation::TLanguage& language) {
   if (!translation::qt::TranslateDialog(language, *this, false)) ShowException(language.LastError());
 }
 
-void UpdateWindow::CloseWindow() { close(); }
+void UpdateWindow::CloseWindow() {
+  close();
+}
 
 void UpdateWindow::closeEvent(QCloseEvent* event) {
   if (!m_closed && m_form) {

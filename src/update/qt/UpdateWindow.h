@@ -4,9 +4,9 @@
 #include <QMainWindow>
 #include <array>
 
+#include "ui_UpdateForm.h"
 #include "update/UpdateView.h"
 #include "update/qt/FormBinding.h"
-#include "ui_UpdateForm.h"
 
 namespace update {
 class TUpdateForm;
