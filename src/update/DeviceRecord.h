@@ -23,9 +23,9 @@ struct DeviceRecord {
   static constexpr size_t kVersionKeyCapacity = 63;
   static constexpr size_t kBootKennCapacity = 79;
 
-  std::string IdentNumber;      // device number the instrument answered
-  std::string SoftwareVersion;  // software version text it answered
-  std::string FileVersionText;  // slot 1 of ReadFileVersion
+  std::string IdentNumber;       // device number the instrument answered
+  std::string SoftwareVersion;   // software version text it answered
+  std::string FileVersionText;   // slot 1 of ReadFileVersion
   std::string FileVersionText2;  // slot 2
   int32_t DeviceVersion = 0;     // SoftwareVersion in thousandths
   int32_t FileVersion = 0;
@@ -39,7 +39,7 @@ struct DeviceRecord {
   std::string FirstFile;
   std::vector<std::string> ExtraFiles;  // ExtraFileCount names
   std::string SerialNumber;
-  std::string DisplayName;  // shown for NAME in messages
+  std::string DisplayName;   // shown for NAME in messages
   char TerminalVariant = 0;  // "0" selects the H image of the terminal
   std::string VersionKey1;
   std::string VersionKey2;

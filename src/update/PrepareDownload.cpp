@@ -20,7 +20,9 @@ bool Contains(std::string_view text, std::string_view part) {
   return !part.empty() && text.find(part) != std::string_view::npos;
 }
 
-std::string Clip(std::string_view text, size_t capacity) { return std::string(text.substr(0, capacity)); }
+std::string Clip(std::string_view text, size_t capacity) {
+  return std::string(text.substr(0, capacity));
+}
 
 // Deletes everything up to and including the first ","; false when there is none.
 bool DropUpToComma(std::string& text) {
@@ -116,7 +118,8 @@ void AppendExtraFiles(DeviceRecord& record, std::string_view list, const std::fi
     const size_t cut = slashed.rfind('/');
     const std::string folderPart = cut == std::string::npos ? std::string() : slashed.substr(0, cut);
     const std::string pattern = cut == std::string::npos ? slashed : slashed.substr(cut + 1);
-    const std::filesystem::path folder = folderPart.empty() ? package : ResolvePackagePath(package, folderPart);
+    const std::filesystem::path folder =
+        folderPart.empty() ? package : ResolvePackagePath(package, folderPart);
     std::vector<std::string> found;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -153,7 +156,8 @@ uint8_t TUpdateForm::PrepareDownload() {
     // The variant digits of the PCB number replace those of the device number.
     const size_t dot = record.IdentNumber.find('.');
     if (dot != std::string::npos) {
-      for (size_t i = 0; i < 3 && dot + 1 + i < record.IdentNumber.size() && dot + 1 + i < record.DeviceText.size(); ++i) {
+      for (size_t i = 0;
+           i < 3 && dot + 1 + i < record.IdentNumber.size() && dot + 1 + i < record.DeviceText.size(); ++i) {
         record.IdentNumber[dot + 1 + i] = record.DeviceText[dot + 1 + i];
       }
     }
@@ -178,13 +182,15 @@ uint8_t TUpdateForm::PrepareDownload() {
     const size_t mainComma = entry.ProgFile2.find(',');
     record.MainFile = Clip(entry.ProgFile2.substr(0, mainComma), DeviceRecord::kFileNameCapacity);
     if (mainComma != std::string::npos) {
-      AppendExtraFiles(record, std::string_view(entry.ProgFile2).substr(mainComma + 1), m_environment.workingDirectory);
+      AppendExtraFiles(record, std::string_view(entry.ProgFile2).substr(mainComma + 1),
+                       m_environment.workingDirectory);
     }
     record.FirstFile = Clip(entry.ProgFile1, DeviceRecord::kFileNameCapacity);
     const size_t secondComma = entry.ProgFile3.find(',');
     record.SecondFile = Clip(entry.ProgFile3.substr(0, secondComma), DeviceRecord::kFileNameCapacity);
     if (secondComma != std::string::npos) {
-      AppendExtraFiles(record, std::string_view(entry.ProgFile3).substr(secondComma + 1), m_environment.workingDirectory);
+      AppendExtraFiles(record, std::string_view(entry.ProgFile3).substr(secondComma + 1),
+                       m_environment.workingDirectory);
     }
     record.ExtraFileCount = static_cast<int32_t>(record.ExtraFiles.size());
     if (!record.MainFile.empty() && record.MainFile.back() == '@') {
@@ -218,7 +224,8 @@ uint8_t TUpdateForm::PrepareDownload() {
                       MessageIcon::Error, MessageButtons::Ok);
     for (const DeviceEntry& entry : m_deviceTable) {
       if (Contains(record.DisplayName, entry.DeviceName)) continue;
-      record.DisplayName = Clip(record.DisplayName + entry.DeviceName + ", ", DeviceRecord::kDisplayNameCapacity);
+      record.DisplayName =
+          Clip(record.DisplayName + entry.DeviceName + ", ", DeviceRecord::kDisplayNameCapacity);
     }
     AppendMemo(Text(RunText::WrongDeviceDetail, language));
     return 0;
@@ -339,7 +346,8 @@ uint8_t TUpdateForm::Decide() {
     AppendMemo(withVersion(Text(RunText::InstrumentNewerDetail, language)));
     return 0;
   }
-  if (checking && d == f && (d2 == f2 || f2 == 0) && record.StartupVersionInDevice == record.StartupFileVersion) {
+  if (checking && d == f && (d2 == f2 || f2 == 0) &&
+      record.StartupVersionInDevice == record.StartupFileVersion) {
     const bool yes = m_view.MessageBox(FillPlaceholders(withVersion(Text(RunText::SameVersion, language))),
                                        Text(RunText::CaptionInfo, language), MessageIcon::Question,
                                        MessageButtons::YesNo) == MessageResult::Yes;
@@ -353,7 +361,8 @@ uint8_t TUpdateForm::Decide() {
     record.DeviceVersion = f;
     m_sameVersionConfirmed = true;
   }
-  if (m_anyFileMode == 1 && m_chosenFile.size() > 4) record.MainFile = Clip(m_chosenFile, DeviceRecord::kFileNameCapacity);
+  if (m_anyFileMode == 1 && m_chosenFile.size() > 4)
+    record.MainFile = Clip(m_chosenFile, DeviceRecord::kFileNameCapacity);
   return 1;
 }
 

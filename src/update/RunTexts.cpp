@@ -18,7 +18,8 @@ constexpr std::array<TextPair, static_cast<size_t>(RunText::kCount)> kRunTexts{{
     // NoDeviceFound
     {u8"Kein Gerät gefunden !!\r\nIst das Gerät auch richtig angeschlossen und eingeschalten ?\r"
      u8"Automatische Suche wiederholen mit Ok"_latin1,
-     "No device found !!\r\nIs the meter correctly connected an switched on?\rRepeat automatic search with Ok"},
+     "No device found !!\r\nIs the meter correctly connected an switched on?\rRepeat automatic search with "
+     "Ok"},
     // SecondFailure
     {"Kein NAME gefunden !!\r\nProgramm wird abgebrochen !!", "No NAME found !!\r\nProgram is aborted !!"},
     // BslHintSuffix
@@ -47,7 +48,8 @@ constexpr std::array<TextPair, static_cast<size_t>(RunText::kCount)> kRunTexts{{
      "The software versionX in your device is more up to date then the download program can provide."},
     // SameVersion
     {u8"Die aktuelle Software-VersionX ist schon im Gerät.\r\nWollen Sie trotzdem den Download fortsetzen ?"_latin1,
-     "The latest software versionX is already in device.\r\nDo you want to continue the download nevertheless?"},
+     "The latest software versionX is already in device.\r\nDo you want to continue the download "
+     "nevertheless?"},
     // SensorWarning
     {u8"Die Software für die Sensoridentifizierung kann über die RS232 Schnittstelle nicht aktuallisiert "
      u8"werden! (nur über USB)\r\nWollen Sie trotzdem den Download für die Gerätesoftware fortsetzen ?"_latin1,

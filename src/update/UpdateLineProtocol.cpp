@@ -21,7 +21,8 @@ void TUpdateForm::DataArrived(uint32_t comNumber) {
 void TUpdateForm::PortError(uint32_t comNumber) {
   m_portErrorSeen = true;
   std::array<uint8_t, kReadChunk + 1> scratch{};
-  if (serial::TComPort* port = Port(PortIndexOf(static_cast<int32_t>(comNumber)))) port->Read(scratch.data(), kReadChunk);
+  if (serial::TComPort* port = Port(PortIndexOf(static_cast<int32_t>(comNumber))))
+    port->Read(scratch.data(), kReadChunk);
   if (m_runSlot <= 0) return;
   m_timerSlots.RestartSlot(m_runSlot);
   m_wait.DelayTime(kPortErrorPauseMs, true);
@@ -55,8 +56,8 @@ void TUpdateForm::ParseReceived(int32_t comNumber) {
     }
     return;
   }
-  const LineParser::Result result =
-      m_parser.Feed(buffer.data(), static_cast<size_t>(count), m_queue, [this](const std::string& line) { LogLine(line); });
+  const LineParser::Result result = m_parser.Feed(buffer.data(), static_cast<size_t>(count), m_queue,
+                                                  [this](const std::string& line) { LogLine(line); });
   if ((result.acknowledged || m_parser.FrameSeen()) && m_devicePort == -1) {
     m_devicePort = index;
     m_deviceComIndex = comNumber - 1;
@@ -69,7 +70,8 @@ void TUpdateForm::Broadcast(std::string_view bytes, bool background) {
   const int count = std::min(m_portsInUse, PortTableSize());
   for (int i = 0; i < count; ++i) {
     if (serial::TComPort* port = Port(i)) {
-      port->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()), background);
+      port->Write(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()),
+                  background);
     }
   }
 }

@@ -17,7 +17,7 @@ constexpr size_t kHintTextCapacity = 399;
 constexpr size_t kHintMessageCapacity = 399;
 
 const char* BaudName(int code) {
-  static constexpr const char* kNames[] = {"1200",  "2400",   "4800",   "9600",   "19200",
+  static constexpr const char* kNames[] = {"1200",  "2400",  "4800",   "9600",   "19200",
                                            "38400", "57600", "115200", "128000", "256000"};
   return code >= 0 && code < static_cast<int>(std::size(kNames)) ? kNames[code] : "";
 }
@@ -77,7 +77,8 @@ void TUpdateForm::BootLoaderPhase() {
 }
 
 void TUpdateForm::ShowBslHint() {
-  const std::string& package = m_settings.Language == 1 ? m_packageTexts.AbbruchtextE : m_packageTexts.AbbruchtextD;
+  const std::string& package =
+      m_settings.Language == 1 ? m_packageTexts.AbbruchtextE : m_packageTexts.AbbruchtextD;
   const std::string text = FillPlaceholders(package.substr(0, kHintTextCapacity));
   if (m_loaderKind != 1 || m_bslHintShown) return;
   const size_t first = text.find("\r\n");

@@ -19,7 +19,9 @@ constexpr int32_t kRefusedPauseMs = 1000;
 // to this, so a garbled number cannot freeze the window for hours.
 constexpr int32_t kMaxRequestedPauseMs = 60000;
 
-std::string Clip(std::string_view text, size_t capacity) { return std::string(text.substr(0, capacity)); }
+std::string Clip(std::string_view text, size_t capacity) {
+  return std::string(text.substr(0, capacity));
+}
 bool Contains(std::string_view text, std::string_view part) {
   return !part.empty() && text.find(part) != std::string_view::npos;
 }
@@ -32,8 +34,18 @@ int32_t DownloadCodeOf(int loaderKind) {
 
 bool IsDownloadCode(int32_t code) {
   switch (code) {
-    case 10021: case 10022: case 10023: case 10024: case 10025: case 10030:
-    case 10043: case 10046: case 10047: case 10050: case 10051: case 10052:
+    case 10021:
+    case 10022:
+    case 10023:
+    case 10024:
+    case 10025:
+    case 10030:
+    case 10043:
+    case 10046:
+    case 10047:
+    case 10050:
+    case 10051:
+    case 10052:
       return true;
     default:
       return false;
@@ -85,15 +97,30 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     case 10040:
       Acknowledged();
       return core::ClearEvent();
-    case 23: case 203: case 2013:
-    case 20: case 200: case 2010:
-    case 21: case 201: case 2011:
+    case 23:
+    case 203:
+    case 2013:
+    case 20:
+    case 200:
+    case 2010:
+    case 21:
+    case 201:
+    case 2011:
       IdentificationAnswer(code, text);
       return core::ClearEvent();
-    case 25: case 205:
+    case 25:
+    case 205:
       SerialNumberArrived(text);
       return core::ClearEvent();
-    case 30: case 31: case 208: case 262: case 920: case 1131: case 1132: case 10042: case 10044:
+    case 30:
+    case 31:
+    case 208:
+    case 262:
+    case 920:
+    case 1131:
+    case 1132:
+    case 10042:
+    case 10044:
       SpecialAnswer(code, event);
       return core::ClearEvent();
     default:
@@ -137,13 +164,17 @@ void TUpdateForm::Acknowledged() {
 void TUpdateForm::IdentificationAnswer(int32_t code, const char* text) {
   DeviceRecord& record = m_deviceRecord;
   switch (code) {
-    case 23: case 203: case 2013:
+    case 23:
+    case 203:
+    case 2013:
       record.DeviceText = Clip(text, DeviceRecord::kDeviceTextCapacity);
       m_timerSlots.RestartSlot(m_runSlot);
       SendToDevice(IdentificationQuery(m_identCmd));
       m_identCmd = 2;
       return;
-    case 20: case 200: case 2010:
+    case 20:
+    case 200:
+    case 2010:
       record.IdentNumber = Clip(text, DeviceRecord::kIdentNumberCapacity);
       if (m_settings.NoVersionTest && m_identCmd == 2) {
         record.SoftwareVersion = "1.00";
@@ -168,7 +199,8 @@ void TUpdateForm::IdentificationAnswer(int32_t code, const char* text) {
   if (Contains(version, "X.XX")) m_versionUnknown = true;
   record.DeviceVersion = VersionThousandths(version);
   const size_t comma = version.find(',');
-  if (comma != std::string::npos) record.DeviceVersion2 = VersionThousandths(std::string_view(version).substr(comma + 1));
+  if (comma != std::string::npos)
+    record.DeviceVersion2 = VersionThousandths(std::string_view(version).substr(comma + 1));
   m_timerSlots.RestartSlot(m_runSlot);
   if (record.DeviceVersion >= 64 || Contains(version, "Y.YY")) {
     SendToDevice(IdentificationQuery(m_identCmd));
@@ -255,8 +287,9 @@ void TUpdateForm::SpecialAnswer(int32_t code, core::Event event) {
       m_view.SetVisible(Control::WaitPanel, false);
       m_runClosed = true;
       m_view.SetEnabled(Control::OkBitBtn, true);
-      if (m_view.MessageBox(Text(RunText::BottlexNotInUpdateMode, language), Text(RunText::CaptionInfo, language),
-                            MessageIcon::Question, MessageButtons::YesNo) == MessageResult::Yes) {
+      if (m_view.MessageBox(Text(RunText::BottlexNotInUpdateMode, language),
+                            Text(RunText::CaptionInfo, language), MessageIcon::Question,
+                            MessageButtons::YesNo) == MessageResult::Yes) {
         const std::string_view command = SearchCommand(m_startMode);
         Broadcast(command);
         LogLine(std::string(command));
@@ -311,6 +344,8 @@ void TUpdateForm::EndRunAtMissingStep(int32_t code, bool tellInstrument) {
   m_view.SetEnabled(Control::OkBitBtn, true);
 }
 
-void TUpdateForm::AppendMemo(const std::string& text) { m_view.MemoAppend(FillPlaceholders(text)); }
+void TUpdateForm::AppendMemo(const std::string& text) {
+  m_view.MemoAppend(FillPlaceholders(text));
+}
 
 }  // namespace update

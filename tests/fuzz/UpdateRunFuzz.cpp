@@ -19,8 +19,8 @@ namespace {
 class FuzzView final : public testing_support::RecordingView {
  public:
   bool yes = true;
-  update::MessageResult MessageBox(const std::string& text, const std::string& caption, update::MessageIcon icon,
-                                   update::MessageButtons buttons) override {
+  update::MessageResult MessageBox(const std::string& text, const std::string& caption,
+                                   update::MessageIcon icon, update::MessageButtons buttons) override {
     boxes.push_back(Box{text, caption, icon, buttons});
     if (buttons == update::MessageButtons::Ok) return update::MessageResult::Ok;
     return yes ? update::MessageResult::Yes : update::MessageResult::No;
@@ -50,7 +50,8 @@ const std::filesystem::path& Package(int startMode) {
   std::string ini;
   for (const char* nr : {"23010", "XXXXX"}) {
     ini += "DevStartCmd=" + start + "\r\nDeviceNrDef=" + std::string(nr) + "\r\nDeviceNr=" + nr +
-           "\r\nDeviceName=Fuzz NAME\r\nProgFile1=\r\nProgFile2=MAIN.TXT,X\\*.*,MORE.EXE\r\nProgFile3=SEC.TXT@\r\n"
+           "\r\nDeviceName=Fuzz "
+           "NAME\r\nProgFile1=\r\nProgFile2=MAIN.TXT,X\\*.*,MORE.EXE\r\nProgFile3=SEC.TXT@\r\n"
            "SWKenn1=\r\nSWKenn2=SWVER=\r\nSWKenn3=SWVER=\r\nBootLoadKenn=BL\r\nFlashErase1=\r\n"
            "FlashErase2=0xFFFFFFFFFF\r\nFlashErase3=-99999999999\r\nProgDefFile=\r\nProzTyp=5438\r\n\r\n";
   }

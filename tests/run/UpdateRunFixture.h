@@ -95,9 +95,9 @@ struct EntrySpec {
     return "DevStartCmd=" + devStartCmd + "\r\nDeviceNrDef=" + deviceNrDef + "\r\nDeviceNr=" + deviceNr +
            "\r\nDeviceName=" + deviceName + "\r\nProgFile1=" + progFile1 + "\r\nProgFile2=" + progFile2 +
            "\r\nProgFile3=" + progFile3 + "\r\nSWKenn1=" + swKenn1 + "\r\nSWKenn2=" + swKenn2 +
-           "\r\nSWKenn3=" + swKenn3 + "\r\nBootLoadKenn=" + bootLoadKenn + "\r\nFlashErase1=\r\nFlashErase2=" +
-           flashErase2 + "\r\nFlashErase3=" + flashErase3 + "\r\nProgDefFile=" + progDefFile +
-           "\r\nProzTyp=" + prozTyp + "\r\n\r\n";
+           "\r\nSWKenn3=" + swKenn3 + "\r\nBootLoadKenn=" + bootLoadKenn +
+           "\r\nFlashErase1=\r\nFlashErase2=" + flashErase2 + "\r\nFlashErase3=" + flashErase3 +
+           "\r\nProgDefFile=" + progDefFile + "\r\nProzTyp=" + prozTyp + "\r\n\r\n";
   }
 };
 
@@ -113,7 +113,8 @@ inline std::string TextFirmware(const std::string& version) {
 }
 
 inline const char* kTextBlock =
-    "StarttextD=Bitte OK dr\xFC" "cken\r\nStarttextE=Press OK\r\n"
+    "StarttextD=Bitte OK dr\xFC"
+    "cken\r\nStarttextE=Press OK\r\n"
     "AbbruchtextD=Kein Ger\xE4t.\\rTaste ON halten und einschalten.\\rEnde\r\n"
     "AbbruchtextE=No instrument.\\rHold ON and switch on.\\rEnd\r\n";
 
@@ -140,8 +141,12 @@ class UpdateRunTest : public ::testing::Test {
   void RunTo(uint32_t tick) { Run(tick > Now() ? tick - Now() : 0); }
   uint32_t Now() { return m_host.Time().TickCount(); }
 
-  sim::Instrument& Place(uint32_t com, const std::string& profile) { return m_rack.PlaceShipped(com, profile); }
-  sim::Instrument& Place(uint32_t com, sim::InstrumentProfile profile) { return m_rack.Place(com, std::move(profile)); }
+  sim::Instrument& Place(uint32_t com, const std::string& profile) {
+    return m_rack.PlaceShipped(com, profile);
+  }
+  sim::Instrument& Place(uint32_t com, sim::InstrumentProfile profile) {
+    return m_rack.Place(com, std::move(profile));
+  }
   LineTap& Tap(uint32_t com) {
     m_rack.PlaceSilent(com);
     auto tap = std::make_unique<LineTap>(*m_ports.Line(com), m_host.Time());

@@ -8,7 +8,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-sim::InstrumentProfile Profile(const std::string& name) { return sim::LoadShippedProfile(name); }
+sim::InstrumentProfile Profile(const std::string& name) {
+  return sim::LoadShippedProfile(name);
+}
 
 class UpdateRunIdentTest : public UpdateRunTest {
  protected:
@@ -172,7 +174,8 @@ TEST_F(UpdateRunIdentTest, ABottlexOutOfUpdateModeIsAskedAbout) {
     PressOk();
     Run(40000);
     ASSERT_EQ(m_view.boxes.size(), 1u);
-    EXPECT_EQ(m_view.boxes[0].text, "kein Bottlex erkannt!!\rim Bottlex unter Service->Update-Mode aktivieren.");
+    EXPECT_EQ(m_view.boxes[0].text,
+              "kein Bottlex erkannt!!\rim Bottlex unter Service->Update-Mode aktivieren.");
     EXPECT_EQ(m_view.boxes[0].caption, "Info");
     EXPECT_EQ(m_view.boxes[0].icon, MessageIcon::Question);
     EXPECT_EQ(m_view.boxes[0].buttons, MessageButtons::YesNo);
@@ -189,7 +192,8 @@ TEST_F(UpdateRunIdentTest, ABottlexOutOfUpdateModeIsAskedAbout) {
   m_view.answers.push_back(MessageResult::Yes);
   PressOk();
   Run(3000);
-  EXPECT_EQ(Commands(2), (Strings{"A.1111", "A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001", "A.1121"}));
+  EXPECT_EQ(Commands(2),
+            (Strings{"A.1111", "A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001", "A.1121"}));
   EXPECT_EQ(form.Record().SerialNumber, "11110009");
 }
 

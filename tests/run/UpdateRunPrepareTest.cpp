@@ -7,7 +7,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-EntrySpec Entry(const std::string& nrDef, const std::string& nr, const std::string& name, const std::string& file) {
+EntrySpec Entry(const std::string& nrDef, const std::string& nr, const std::string& name,
+                const std::string& file) {
   EntrySpec e;
   e.deviceNrDef = nrDef;
   e.deviceNr = nr;
@@ -22,7 +23,8 @@ class UpdateRunPrepareTest : public UpdateRunTest {
     m_rack.PlaceSilent(1);
     m_debug = true;
   }
-  update::TUpdateForm& StartWith(const std::vector<EntrySpec>& entries, const std::string& ini = "Language=0\r\n") {
+  update::TUpdateForm& StartWith(const std::vector<EntrySpec>& entries,
+                                 const std::string& ini = "Language=0\r\n") {
     return Start(ini, entries);
   }
   // What the identification would have filled in.
@@ -86,7 +88,8 @@ TEST_F(UpdateRunPrepareTest, AWrongDeviceListsEveryNameOnce) {
   EXPECT_EQ(m_view.boxes[0].text, "Falsches Ger\xE4t angeschlossen !!");
   EXPECT_EQ(m_view.boxes[0].caption, "Fehler");
   EXPECT_EQ(m_view.boxes[0].icon, MessageIcon::Error);
-  EXPECT_EQ(MemoContaining("Der Download ist f\xFCr ein A, B,  !\r\nSie haben ein falsches Ger\xE4t").size(), 1u);
+  EXPECT_EQ(MemoContaining("Der Download ist f\xFCr ein A, B,  !\r\nSie haben ein falsches Ger\xE4t").size(),
+            1u);
 }
 
 TEST_F(UpdateRunPrepareTest, AMainFileOutsideThePackageOrAForeignBootLoaderIsTheWrongDevice) {
@@ -141,7 +144,8 @@ class VersionRules : public UpdateRunPrepareTest {
  protected:
   update::TUpdateForm& Package(const std::string& fileVersion, int language = 0) {
     m_folder.Write("MAIN.TXT", TextFirmware(fileVersion));
-    return StartWith({Entry("22001", "23001", "A", "MAIN.TXT")}, "Language=" + std::to_string(language) + "\r\n");
+    return StartWith({Entry("22001", "23001", "A", "MAIN.TXT")},
+                     "Language=" + std::to_string(language) + "\r\n");
   }
 };
 
@@ -211,7 +215,10 @@ TEST_F(VersionRules, ASensorModuleIsWarnedAbout) {
   m_view.answers = {MessageResult::No};
   EXPECT_EQ(form.PrepareDownload(), 0);
   ASSERT_EQ(m_view.boxes.size(), 1u);
-  EXPECT_EQ(m_view.boxes[0].text.rfind("Die Software f\xFCr die Sensoridentifizierung kann \xFC" "ber", 0), 0u);
+  EXPECT_EQ(m_view.boxes[0].text.rfind("Die Software f\xFCr die Sensoridentifizierung kann \xFC"
+                                       "ber",
+                                       0),
+            0u);
   EXPECT_EQ(m_view.panels[3], "Version 1.50 / 2.00");
 }
 

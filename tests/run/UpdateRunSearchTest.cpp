@@ -170,7 +170,8 @@ TEST_F(UpdateRunSearchTest, RomLoaderWakeUpsHintOncePerFailedSearchThenTheProgra
 
   // 0x80 at 9600, one slot period later 85 01 00 1A; the port's parity is
   // only changed for its next opening.
-  const Strings run = {"4800:\r\n\r\n", "4800:A.1111\r\n", "9600:\x80", std::string("9600:\x85\x01\x00\x1A", 9)};
+  const Strings run = {"4800:\r\n\r\n", "4800:A.1111\r\n", "9600:\x80",
+                       std::string("9600:\x85\x01\x00\x1A", 9)};
   Strings twice = run;
   twice.insert(twice.end(), run.begin(), run.end());
   EXPECT_EQ(com1.Summary(), twice);
@@ -194,7 +195,8 @@ TEST_F(UpdateRunSearchTest, FrameLoaderWakeUpsAt38400WithoutHint) {
   EXPECT_EQ(com1.Summary(), expected);
   ASSERT_EQ(m_view.boxes.size(), 1u) << "no hint for this loader";
   EXPECT_EQ(m_view.boxes[0].text,
-            "No device found !!\r\nIs the meter correctly connected an switched on?\rRepeat automatic search with Ok");
+            "No device found !!\r\nIs the meter correctly connected an switched on?\rRepeat automatic search "
+            "with Ok");
   EXPECT_EQ(m_view.boxes[0].caption, "Error");
 }
 

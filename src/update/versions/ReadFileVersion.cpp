@@ -38,8 +38,9 @@ FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileNam
   }
   // The kind goes by the name as configured; only the file is looked up in
   // the folder.
-  const fs::path path =
-      folder.empty() || fs::path(name).is_absolute() ? ResolvePackagePath(name) : ResolvePackagePath((folder / name).string());
+  const fs::path path = folder.empty() || fs::path(name).is_absolute()
+                            ? ResolvePackagePath(name)
+                            : ResolvePackagePath((folder / name).string());
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (ec || !fs::exists(status)) {
