@@ -216,7 +216,9 @@ void TUpdateForm::SerialNumberArrived(const char* text) {
   record.SerialNumber = Clip(text, DeviceRecord::kSerialNumberCapacity);
   m_airPressureIndex = LookUpAirPressure(record.IdentNumber, record.SerialNumber, record.DeviceVersion);
   m_runSlot = m_timerSlots.StopSlot(m_runSlot);
-  for (int i = 0; i < PortTableSize(); ++i) {
+  // A serial number from no known instrument (a stray line) must not leave
+  // the program without any port.
+  for (int i = 0; m_devicePort >= 0 && i < PortTableSize(); ++i) {
     serial::TComPort* port = Port(i);
     if (port && i != m_devicePort) port->Close();
   }

@@ -32,6 +32,18 @@ TEST_F(UpdateRunLineTest, OnlyAFinalAcknowledgementFixesTheDevicePort) {
   EXPECT_FALSE(MemoContaining("bytes ignored").empty());
 }
 
+TEST_F(UpdateRunLineTest, AStraySerialNumberClosesNoPort) {
+  Tap(1);
+  Tap(2);
+  update::TUpdateForm& form = Start("Language=0\r\n", {PhMeterEntry()});
+  Send(2, "I.25#123\r\n");
+  EXPECT_EQ(form.DevicePort(), -1);
+  EXPECT_EQ(form.Record().SerialNumber, "123");
+  EXPECT_TRUE(m_ports.Line(1)->PortOpen());
+  EXPECT_TRUE(m_ports.Line(2)->PortOpen());
+  EXPECT_EQ(m_view.boxes.size(), 1u) << "the unknown instrument is refused";
+}
+
 TEST_F(UpdateRunLineTest, AFramingErrorOutsideARunChangesNothingButTheFlag) {
   LineTap& com1 = Tap(1);
   update::TUpdateForm& form = Start("Language=0\r\n", {PhMeterEntry()});
