@@ -160,6 +160,18 @@ TEST_F(UpdateRunIdentTest, AnInstrumentThatAsksForAPauseBlocksTheWindow) {
   EXPECT_EQ(form.StartMode(), 4) << "the run's end restores the configured command set";
 }
 
+TEST_F(UpdateRunIdentTest, AnAbsurdPauseIsHeldToAMinute) {
+  sim::InstrumentProfile p = Profile("ph-meter");
+  p.specials.push_back(sim::SpecialAnswer{1131, "#999999999", 1111, 0, 1});
+  Place(1, p);
+  Start("Language=0\r\n", {PhMeterEntry()});
+  PressOk();
+  const uint32_t start = Now();
+  Run(100);
+  EXPECT_GE(Now() - start, 60000u);
+  EXPECT_LT(Now() - start, 62000u);
+}
+
 TEST_F(UpdateRunIdentTest, ABottlexOutOfUpdateModeIsAskedAbout) {
   m_folder.Write("BOTTLEX.TXT", TextFirmware("1.11"));
   EntrySpec bottlex;

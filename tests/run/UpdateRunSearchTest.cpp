@@ -180,6 +180,26 @@ TEST_F(UpdateRunSearchTest, RomLoaderWakeUpsHintOncePerFailedSearchThenTheProgra
   EXPECT_EQ(form.Port(0)->GetV24Parameter()->StopBits, serial::S_1);
 }
 
+TEST_F(UpdateRunSearchTest, TheSecondFailureEndsTheProgramEvenAfterASuccessfulRun) {
+  m_rack.PlaceSilent(1);
+  update::TUpdateForm& form = Start("Language=0\r\nBaud=2,3\r\n", {PhMeterEntry()});
+  PressOk();
+  RunTo(25000);  // the first search failed (at 24.2 s); the second one is at 4800
+  ASSERT_EQ(form.SearchFailures(), 1);
+  Place(1, PhMeterAt(9600));
+  RunTo(34000);
+  ASSERT_EQ(form.Record().SerialNumber, "11110001");
+  ASSERT_TRUE(m_view.Enabled(Control::OkBitBtn));
+  EXPECT_EQ(form.SearchFailures(), 1) << "a successful run does not forgive the failure";
+  m_rack.Remove(1);
+  PressOk();
+  Run(30000);
+  ASSERT_FALSE(m_view.boxes.empty());
+  // The run start zeroed the record: NAME is the word for the instrument.
+  EXPECT_EQ(m_view.boxes.back().text, "Kein Ger\xE4t gefunden !!\r\nProgramm wird abgebrochen !!");
+  EXPECT_TRUE(m_view.closed);
+}
+
 TEST_F(UpdateRunSearchTest, FrameLoaderWakeUpsAt38400WithoutHint) {
   LineTap& com1 = Tap(1);
   EntrySpec entry = PhMeterEntry();
