@@ -64,8 +64,8 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     m_runClosed = false;
     m_portErrorSeen = false;
     m_sensorModule = false;
-    // Not cleared at a run start before; an earlier instrument's unknown
-    // version must not steer this one's download.
+    // An earlier instrument's unknown version must not steer this one's
+    // download.
     m_versionUnknown = false;
     m_deviceRecord = DeviceRecord{};
     m_view.SetEnabled(Control::OkBitBtn, false);
