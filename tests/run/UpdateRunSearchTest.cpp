@@ -220,6 +220,35 @@ TEST_F(UpdateRunSearchTest, FrameLoaderWakeUpsAt38400WithoutHint) {
   EXPECT_EQ(m_view.boxes[0].caption, "Error");
 }
 
+TEST_F(UpdateRunSearchTest, KindsWithoutASecondSequenceSendNothingForIt) {
+  LineTap& com1 = Tap(1);
+  EntrySpec entry = PhMeterEntry();
+  entry.progFile2 = "FW.HEX";
+  update::TUpdateForm& form = Start("Language=0\r\nBaud=2\r\n", {entry});
+  ASSERT_EQ(form.LoaderKind(), 3);
+  PressOk();
+  RunTo(18100);
+  EXPECT_EQ(com1.Summary(), (Strings{"4800:\r\n\r\n", "4800:A.1111\r\n", "38400:\r\n"}));
+  EXPECT_EQ(form.BootStage(), 4);
+  EXPECT_TRUE(m_view.boxes.empty());
+}
+
+TEST_F(UpdateRunSearchTest, TheHintNeedsTwoLineBreaksAndIsClipped) {
+  Tap(1);
+  m_folder.Write("Update.ini", "Language=1\r\nBaud=2\r\n");
+  const std::string longLine(500, 'h');
+  m_folder.Write("ProgDevice.ini", PhMeterEntry().Block() +
+                                       "StarttextD=\r\nStarttextE=\r\nAbbruchtextD=\r\nAbbruchtextE=one\\r" +
+                                       longLine + "\\rthree\r\n");
+  m_form = std::make_unique<update::TUpdateForm>(m_host, m_ports, m_view,
+                                                 testing_support::MakeEnvironment(m_folder.Path()));
+  ASSERT_TRUE(m_form->FormCreate());
+  PressOk();
+  RunTo(6300);
+  // The second break lies beyond the part of the text that is looked at.
+  EXPECT_TRUE(m_view.boxes.empty());
+}
+
 TEST_F(UpdateRunSearchTest, AnInstrumentInItsFrameLoaderAnswersTheWakeUp) {
   Tap(1);
   Place(2, "meter-720q-bootloader");
