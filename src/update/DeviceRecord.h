@@ -1,21 +1,67 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace update {
 
 // The window's record of the instrument being served: what it told us and
 // what the package holds for it. Zeroed when OK starts a run; programmers get
-// it by address. Later stages add their fields here.
+// it by address. Texts are kept within the capacities below (characters,
+// without a terminator); longer input is clipped where it is stored.
 struct DeviceRecord {
-  std::string DeviceText;   // DeviceNrDef of the matched entry
-  std::string IdentNumber;  // DeviceNr of the matched entry
-  std::string DisplayName;  // shown for NAME in messages
-  std::string MainFile;     // shown for DATEI in messages
-  std::string FirstFile;
+  static constexpr size_t kDeviceTextCapacity = 19;
+  static constexpr size_t kIdentNumberCapacity = 19;
+  static constexpr size_t kVersionTextCapacity = 15;
+  static constexpr size_t kFileNameCapacity = 255;
+  static constexpr size_t kMaxExtraFiles = 200;
+  static constexpr size_t kSerialNumberCapacity = 39;
+  static constexpr size_t kDisplayNameCapacity = 119;
+  static constexpr size_t kVersionKeyCapacity = 63;
+  static constexpr size_t kBootKennCapacity = 79;
+
+  std::string IdentNumber;       // device number the instrument answered
+  std::string SoftwareVersion;   // software version text it answered
+  std::string FileVersionText;   // slot 1 of ReadFileVersion
+  std::string FileVersionText2;  // slot 2
+  int32_t DeviceVersion = 0;     // SoftwareVersion in thousandths
+  int32_t FileVersion = 0;
+  int32_t DeviceVersion2 = 0;  // the part after the first "," of SoftwareVersion
+  int32_t FileVersion2 = 0;
+  int32_t StartupVersionInDevice = 0;  // only for LoaderKind 2
+  int32_t StartupFileVersion = 0;      // TERMIX start-up file of the package
+  int32_t ExtraFileCount = 0;
+  std::string MainFile;  // shown for DATEI in messages
   std::string SecondFile;
+  std::string FirstFile;
+  std::vector<std::string> ExtraFiles;  // ExtraFileCount names
+  std::string SerialNumber;
+  std::string DisplayName;   // shown for NAME in messages
+  char TerminalVariant = 0;  // "0" selects the H image of the terminal
+  std::string VersionKey1;
+  std::string VersionKey2;
+  std::string VersionKey3;
+  std::string BootLoadKenn;
+  std::string BootloaderId;  // received from an instrument in its boot loader
+  uint8_t SameVersionAccepted = 0;
   std::string ProgDefFile;
-  int AlreadyInLoader = 0;
+
+  // --- the programmers' options (shared with their record)
+  int32_t DeviceNumber = 0;  // ProzTyp of the matched entry
+  std::string DeviceText;    // PCB number the instrument answered
+  uint8_t AlreadyInLoader = 0;
+  uint8_t ImageByChipId = 0;
+  std::array<uint8_t, 2> KeepSlowRate{};  // a file name ended in "@"
+  std::array<int32_t, 2> EraseTop{};      // FlashErase2, FlashErase3
+  int32_t ResetVector = 0;
+  uint8_t ResetVectorKnown = 0;
+  uint8_t SyncFirst = 0;
+  uint8_t AskResetVector = 0;
+  uint8_t RestoreSlowParameters = 0;
+  int32_t LoaderMode = 0;
 };
 
 }  // namespace update

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "update/UpdateEnvironment.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateView.h"
+#include "update/protocol/LineParser.h"
 
 namespace update {
 
@@ -112,6 +114,37 @@ class TUpdateForm final : public serial::V24Listener {
   // Dispatch every queued Event (nested drains pump the window).
   void DrainEvents();
 
+  // --- line protocol (UpdateLineProtocol.cpp)
+  // WM_V24_RX: CodeEvent 10000 with the COM number, then a drain.
+  void DataArrived(uint32_t comNumber);
+  // WM_V24_FRAME: a framing error moves a running search on.
+  void PortError(uint32_t comNumber);
+  // Reads what the port holds and posts the CodeEvents it completes.
+  void ParseReceived(int32_t comNumber);
+  int PortIndexOf(int32_t comNumber) const;
+  // Writes the bytes to every port in use (results are not checked).
+  void Broadcast(std::string_view bytes, bool background = false);
+  // A synchronous write to the device port, logged.
+  void SendToDevice(std::string_view command);
+  LineParser& Parser() { return m_parser; }
+
+  // --- device search (UpdateSearch.cpp)
+  // next 1: on to the next baud rate, 0: the current one again. False when
+  // the search has failed.
+  bool SearchStep(uint8_t next);
+  void SearchFailed();
+  // The run slot has expired.
+  void RunSlotExpired();
+
+  // --- update state machine (UpdateStateMachine.cpp); the first handler
+  core::Event UpdateStateMachine(core::EventQueue& queue, core::Event event);
+
+  // --- download preparation (PrepareDownload.cpp)
+  // 1: go ahead with the download, 0: the run ends without one.
+  uint8_t PrepareDownload();
+  // The version of a package file; fills slot 1 or 2 of the record.
+  std::string ReadFileVersion(const std::string& key, const std::string& fileName);
+
   // --- state
   platform::Host& Host() { return m_host; }
   UpdateView& View() { return m_view; }
@@ -147,15 +180,53 @@ class TUpdateForm final : public serial::V24Listener {
   int AirPressureIndex() const { return m_airPressureIndex; }
   int VersionCheck() const { return m_versionCheck; }
   bool BslHintShown() const { return m_bslHintShown; }
-  bool FrameSeen() const { return m_frameSeen; }
+  bool FrameSeen() const { return m_parser.FrameSeen(); }
   bool SensorModule() const { return m_sensorModule; }
   int GuiBusy() const { return m_guiBusy; }
   bool DebugMode() const { return m_debugMode; }
   void SetDebugMode(bool on) { m_debugMode = on; }
+  // The run's state, for tests and the later stages.
+  int RunSlot() const { return m_runSlot; }
+  int BaudIndex() const { return m_baudIndex; }
+  int CurrentBaud() const { return m_currentBaud; }
+  int BootStage() const { return m_bootStage; }
+  bool PortErrorSeen() const { return m_portErrorSeen; }
+  int SearchFailures() const { return m_searchFailures; }
+  int IdentStep() const { return m_identStep; }
+  void SetIdentStep(int step) { m_identStep = step; }
+  int IdentCmd() const { return m_identCmd; }
+  bool RunClosed() const { return m_runClosed; }
+  const std::string& NextCommand() const { return m_nextCommand; }
+  bool VersionUnknown() const { return m_versionUnknown; }
+  uint8_t LabKey() const { return m_labKey; }
+  bool SameVersionConfirmed() const { return m_sameVersionConfirmed; }
+  bool SensorPresent() const { return m_sensorPresent; }
+  int SensorMode() const { return m_sensorMode; }
+  int StartupFilePosition() const { return m_startupFilePosition; }
+  int ExtraRunEnd() const { return m_extraRunEnd; }
+  void SetVersionCheck(int on) { m_versionCheck = on; }
+  void SetAnyFileMode(int on, std::string chosenFile = {}) {
+    m_anyFileMode = on;
+    m_chosenFile = std::move(chosenFile);
+  }
   float& TitleTicks() { return m_titleTicks; }
   float& TitleTickBasis() { return m_titleTickBasis; }
 
  private:
+  // The run ends at a step this version does not have yet, visibly.
+  void EndRunAtMissingStep(int32_t code, bool tellInstrument);
+  void SendClosingCommand();
+  void IdentificationAnswer(int32_t code, const char* text);
+  void SerialNumberArrived(const char* text);
+  void Acknowledged();
+  void SpecialAnswer(int32_t code, core::Event event);
+  void BootLoaderPhase();
+  void ShowBslHint();
+  void ReadVersionsOfPackage();
+  uint8_t Decide();
+  bool SensorWarning();
+  void AppendMemo(const std::string& text);
+
   void ResolveUpdateIni(const std::string& fileName, std::filesystem::path& firstPath,
                         std::filesystem::path& fallbackPath);
   std::filesystem::path InPackage(const std::string& fileName) const;
@@ -205,8 +276,30 @@ class TUpdateForm final : public serial::V24Listener {
   int m_versionCheck = 1;
   bool m_debugMode = false;
   bool m_bslHintShown = false;
-  bool m_frameSeen = false;
-  bool m_sensorModule = false;
+  bool m_sensorModule = false;  // SensorIdModule: the instrument answered 262
+
+  // Receive state of all ports, and the run (search and identification).
+  LineParser m_parser;
+  int m_runSlot = 0;
+  int m_baudIndex = -1;
+  int m_currentBaud = 2;
+  int m_bootStage = 0;
+  bool m_portErrorSeen = false;
+  int m_searchFailures = 0;
+  int m_identStep = 0;
+  int m_identCmd = 0;
+  bool m_runClosed = false;
+  std::string m_nextCommand;
+  bool m_versionUnknown = false;
+  uint8_t m_labKey = 0;
+  // Download preparation.
+  int m_anyFileMode = 0;
+  std::string m_chosenFile;
+  bool m_sameVersionConfirmed = false;
+  bool m_sensorPresent = true;
+  int m_sensorMode = 0;
+  int m_startupFilePosition = 0;
+  int m_extraRunEnd = 0;
 
   int m_progressPosition = 0;
   int m_progressMax = 40;

@@ -1,31 +1,12 @@
 #include "update/TUpdateForm.h"
 #include "update/UpdateTexts.h"
+#include "update/protocol/FillPlaceholders.h"
 
 namespace update {
 
-namespace {
-
-// Replaces every occurrence of `marker` by `replacement`, scanning on after
-// each replacement, so a replacement that contains the marker again is not
-// replaced once more.
-void ReplaceEach(std::string& text, std::string_view marker, std::string_view replacement) {
-  size_t at = 0;
-  while ((at = text.find(marker, at)) != std::string::npos) {
-    text.replace(at, marker.size(), replacement);
-    at += replacement.size();
-  }
-}
-
-}  // namespace
-
 std::string TUpdateForm::FillPlaceholders(std::string text) const {
-  ReplaceEach(text, "DATEI", m_deviceRecord.MainFile);
-  ReplaceEach(text, "NAME",
-              m_deviceRecord.DisplayName.empty() ? Text(TextId::DefaultDeviceName, m_settings.Language)
-                                                 : m_deviceRecord.DisplayName);
-  ReplaceEach(text, "COM X", "COM " + std::to_string(m_deviceComIndex + 1));
-  ReplaceEach(text, "\\r", "\r\n");
-  return text;
+  return update::FillPlaceholders(text, PlaceholderValues{m_deviceRecord.MainFile, m_deviceRecord.DisplayName,
+                                                          m_settings.Language, m_deviceComIndex});
 }
 
 void TUpdateForm::LogLine(const std::string& text) {

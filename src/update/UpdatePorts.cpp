@@ -3,12 +3,6 @@
 
 namespace update {
 
-namespace {
-
-constexpr int32_t kDataArrived = 10000;
-
-}  // namespace
-
 void TUpdateForm::EnumeratePorts() {
   m_updateCom.Check_AllV24();
   m_portsInUse = m_updateCom.GetMaxV24Useable();
@@ -90,12 +84,9 @@ void TUpdateForm::ClosePorts() {
 }
 
 void TUpdateForm::OnV24Message(uint32_t message, uint32_t comNumber) {
-  if (message == serial::WM_V24_RX) {
-    m_queue.PostCode(kDataArrived, core::EventText::Number(static_cast<int32_t>(comNumber)));
-    DrainEvents();
-  }
-  // Framing errors are the device search's to handle; overrun and parity
-  // errors are not acted on.
+  if (message == serial::WM_V24_RX) DataArrived(comNumber);
+  if (message == serial::WM_V24_FRAME) PortError(comNumber);
+  // Overrun and parity errors are not acted on.
 }
 
 }  // namespace update

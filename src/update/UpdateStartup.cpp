@@ -68,13 +68,14 @@ bool TUpdateForm::FormCreate() {
   m_airPressureIndex = -1;
   m_versionCheck = 1;
 
-  // The update run's state machine joins the queue as its first handler here.
+  // The update run's state machine: the first handler, for the program's life.
+  m_queue.Subscribe(core::MakeHandler<&TUpdateForm::UpdateStateMachine>(this));
 
   EnumeratePorts();
 
   m_packageFiles.clear();
   m_bslHintShown = false;
-  m_frameSeen = false;
+  m_parser.ClearFrameSeen();
   m_sensorModule = false;
   m_guiBusy = 0;
 

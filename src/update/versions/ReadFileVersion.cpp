@@ -21,6 +21,10 @@ FileVersionResult Unreadable(FileKind kind, std::string_view fileName, const std
 }  // namespace
 
 FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileName) {
+  return ReadFileVersion(key, fileName, fs::path());
+}
+
+FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileName, const fs::path& folder) {
   const FileKind kind = FileKindOf(key, fileName);
   if (kind == FileKind::kAmbiguous) {
     FileVersionResult result;
@@ -28,7 +32,15 @@ FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileNam
     return result;
   }
 
-  const fs::path path = ResolvePackagePath(fileName);
+  std::string name(fileName);
+  for (char& c : name) {
+    if (c == '\\') c = '/';
+  }
+  // The kind goes by the name as configured; only the file is looked up in
+  // the folder.
+  const fs::path path = folder.empty() || fs::path(name).is_absolute()
+                            ? ResolvePackagePath(name)
+                            : ResolvePackagePath((folder / name).string());
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (ec || !fs::exists(status)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,9 @@ struct FileVersionResult {
 // and goes on with 0. An ambiguous kind reads nothing and gives "" without
 // an error. Runs in the caller's thread; it reads at most 250000 bytes.
 FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileName);
+// The same with a relative name looked up in `folder` (the package folder).
+FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileName,
+                                  const std::filesystem::path& folder);
 
 // The two version slots of the device record.
 struct VersionSlot {

@@ -1,0 +1,88 @@
+// Starts the window as the program does, presses OK, answers every message
+// box with Yes (or OK), and after RUN_MS saves a picture of the window and
+// prints what it shows: the log, the instrument fields, the status panels
+// and the text of every box that came up. The first box is saved as well.
+//   run-screenshot OUT.png RUN_MS
+// For checking runs against instrument-sim (docs/check-demo-runs).
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/posix/PosixPortSystem.h"
+#include "platform/qt/QtHost.h"
+#include "update/TUpdateForm.h"
+#include "update/UpdateEnvironment.h"
+#include "update/qt/UpdateWindow.h"
+
+namespace {
+
+void Print(const char* label, const QString& text) {
+  std::printf("%s%s\n", label, text.toUtf8().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: run-screenshot OUT.png RUN_MS\n");
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  const int runMs = std::atoi(argv[2]);
+  QApplication app(argc, argv);
+  platform::qt::QtHost host;
+  platform::posix::PosixPortSystem ports;
+  update::qt::UpdateWindow window;
+  update::TUpdateForm form(host, ports, window, update::UpdateEnvironment::FromProcess());
+  window.Attach(&form);
+  if (!form.FormCreate()) return 1;
+  window.show();
+
+  int boxes = 0;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    Print("box: ", box->windowTitle() + " | " + box->text());
+    if (boxes++ == 0) {
+      QString boxFile = out;
+      boxFile.replace(".png", "-box.png");
+      box->grab().save(boxFile);
+    }
+    QAbstractButton* button = box->button(QMessageBox::Yes);
+    if (!button) button = box->button(QMessageBox::Ok);
+    if (button) button->click();
+  });
+  answer.start(300);
+
+  QTimer::singleShot(800, &window, [&] {
+    if (auto* ok = window.findChild<QPushButton*>("OkBitBtn")) ok->click();
+  });
+  int result = 1;
+  QTimer::singleShot(800 + runMs, &window, [&] {
+    result = window.grab().save(out) ? 0 : 1;
+    for (const char* name : {"NameStaticText", "SerStaticText", "PCBStaticText", "SWStaticText"}) {
+      if (auto* field = window.findChild<QLabel*>(name))
+        Print((std::string(name) + ": ").c_str(), field->text());
+    }
+    for (int panel = 0; panel < update::kStatusPanelCount; ++panel) {
+      if (QLabel* label = window.StatusPanelLabel(panel)) {
+        Print(("panel " + std::to_string(panel) + ": ").c_str(), label->text());
+      }
+    }
+    if (auto* memo = window.findChild<QPlainTextEdit*>("UpdateMemo")) Print("log:\n", memo->toPlainText());
+    if (auto* ok = window.findChild<QPushButton*>("OkBitBtn"))
+      std::printf("OK enabled: %d\n", ok->isEnabled());
+    std::fflush(stdout);
+    window.close();
+  });
+  app.exec();
+  window.Attach(nullptr);
+  return result;
+}
