@@ -1,7 +1,8 @@
 // Writes the firmware files of the demo package: for every line "NAME VERSION"
 // of the list, a small image that carries VERSION (zero-terminated) where the
 // package's version keys look for it: as TI-TXT, the block at @FF00 that
-// opens the file (key "@FF00\r\n"); as Motorola S-records (.MOT), the
+// opens the file (key "@FF00\r\n"), then the code at 0xC000 and the reset
+// vector at 0xFFFE pointing there; as Motorola S-records (.MOT), the
 // record S109 4000 (key "S1094000"; the files are small enough for it to lie
 // within the last 1000 bytes, where S-record versions are looked for).
 //   demo-firmware LIST OUTPUT_DIR
@@ -18,6 +19,7 @@ namespace {
 
 constexpr uint32_t kImageAddress = 0xC000;
 constexpr uint32_t kVersionAddressTiTxt = 0xFF00;
+constexpr uint32_t kResetVectorAddress = 0xFFFE;
 constexpr uint32_t kVersionAddressSRecord = 0x4000;
 // S109: 2 address bytes, 6 data bytes, the checksum.
 constexpr size_t kSRecordVersionBytes = 6;
@@ -49,7 +51,12 @@ std::string TiTxt(const std::string& version, const std::vector<uint8_t>& data) 
   if (versionBytes.size() % 2) versionBytes.push_back(0xFF);
   std::string out = std::string(address) + "\r\n" + HexLines(versionBytes);
   std::snprintf(address, sizeof address, "@%04X", kImageAddress);
-  return out + address + "\r\n" + HexLines(data) + "q\r\n";
+  out += std::string(address) + "\r\n" + HexLines(data);
+  // The reset vector, so the image is one a bootstrap loader can start.
+  const std::vector<uint8_t> resetVector{static_cast<uint8_t>(kImageAddress),
+                                         static_cast<uint8_t>(kImageAddress >> 8)};
+  std::snprintf(address, sizeof address, "@%04X", kResetVectorAddress);
+  return out + address + "\r\n" + HexLines(resetVector) + "q\r\n";
 }
 
 std::string SRecord(char type, uint32_t address, int addressBytes, const uint8_t* data, size_t size) {

@@ -6,13 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "programmers/ProgrammerRecord.h"
+
 namespace update {
 
 // The window's record of the instrument being served: what it told us and
 // what the package holds for it. Zeroed when OK starts a run; programmers get
-// it by address. Texts are kept within the capacities below (characters,
+// its ProgrammerRecord part (DeviceNumber, DeviceText and the loader options)
+// by reference. Texts are kept within the capacities below (characters,
 // without a terminator); longer input is clipped where it is stored.
-struct DeviceRecord {
+struct DeviceRecord : programmers::ProgrammerRecord {
   static constexpr size_t kDeviceTextCapacity = 19;
   static constexpr size_t kIdentNumberCapacity = 19;
   static constexpr size_t kVersionTextCapacity = 15;
@@ -48,20 +51,6 @@ struct DeviceRecord {
   std::string BootloaderId;  // received from an instrument in its boot loader
   uint8_t SameVersionAccepted = 0;
   std::string ProgDefFile;
-
-  // --- the programmers' options (shared with their record)
-  int32_t DeviceNumber = 0;  // ProzTyp of the matched entry
-  std::string DeviceText;    // PCB number the instrument answered
-  uint8_t AlreadyInLoader = 0;
-  uint8_t ImageByChipId = 0;
-  std::array<uint8_t, 2> KeepSlowRate{};  // a file name ended in "@"
-  std::array<int32_t, 2> EraseTop{};      // FlashErase2, FlashErase3
-  int32_t ResetVector = 0;
-  uint8_t ResetVectorKnown = 0;
-  uint8_t SyncFirst = 0;
-  uint8_t AskResetVector = 0;
-  uint8_t RestoreSlowParameters = 0;
-  int32_t LoaderMode = 0;
 };
 
 }  // namespace update

@@ -69,6 +69,18 @@ constexpr std::array<TextPair, static_cast<size_t>(RunText::kCount)> kRunTexts{{
      u8"ist in dieser Version noch nicht verfügbar.\r\n"_latin1,
      "An instrument answered from its boot loader (byte CODE). Programming from the boot loader is not "
      "available in this version yet.\r\n"},
+    // DurationEstimate: the first X becomes the minutes.
+    {"Der Download kann bis zu X Minuten dauern!\r\n\r\n", "The download may last up to X minutes !\r\n\r\n"},
+    // DownloadSucceeded
+    {u8"--------------------\r\nDownload erfolgreich ausgeführt !\r\n\r\nTrennen Sie das NAME von der "
+     u8"Schnittstelle COM X.\r\n\r\nBeenden Sie das Windows-Programm unter Datei/Beenden."_latin1,
+     "--------------------\r\nDownload successfully completed !\r\n\r\nDisconnect the NAME from the COM X "
+     "port.\r\n\r\nExit the Windows program under File/Exit."},
+    // LoaderNotAvailable, LoaderError: the bootstrap loaders' error box
+    {u8"Bootloader im Zielgerät nicht verfügbar!!  Programmierung wurde abgebrochen."_latin1,
+     "bootloader in target not available!!  Programming abort."},
+    {"Fehler im Bootloader !!  Programmierung wurde abgebrochen.",
+     "Error in bootloader !!  Programming abort."},
 }};
 
 }  // namespace

@@ -25,6 +25,10 @@ enum class RunText {
   StepNotAvailable,
   BootLoaderFrameSeen,
   BootLoaderByteSeen,
+  DurationEstimate,
+  DownloadSucceeded,
+  LoaderNotAvailable,
+  LoaderError,
   kCount
 };
 

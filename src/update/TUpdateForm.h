@@ -21,6 +21,7 @@
 #include "translation/TLanguage.h"
 #include "update/DeviceEntry.h"
 #include "update/DeviceRecord.h"
+#include "update/FormProgrammerHost.h"
 #include "update/IniLines.h"
 #include "update/PortProbeCache.h"
 #include "update/UpdateEnvironment.h"
@@ -145,6 +146,30 @@ class TUpdateForm final : public serial::V24Listener {
   // The version of a package file; fills slot 1 or 2 of the record.
   std::string ReadFileVersion(const std::string& key, const std::string& fileName);
 
+  // --- download hand-over (UpdateHandOver.cpp)
+  // 10043: the TI-TXT main file through the MSP430 bootstrap loader.
+  void HandOverTiTxt();
+  // 10046: the retry, with the instrument already in its loader.
+  void HandOverInLoader();
+  // 10023: the instrument's own download of the main file.
+  void StartOwnDownload();
+  // 10024: the second processor's or sensor's file, then the finish.
+  void SecondStage();
+
+  // --- procedures of the run (UpdateProcedures.cpp)
+  void ShowDurationEstimate(int method);
+  // form 1: seconds since 31 December 2002, 0: day number.
+  void SetInstrumentClock(int form);
+  // flag 1: also send "U.606".
+  void FinishRun(int flag);
+  core::Event AirPressureStep(core::EventQueue& queue, core::Event event);
+  void ReportFailure(int32_t code);
+  core::Event RetryAfterFailure(core::EventQueue& queue, core::Event event);
+  std::string ErrorTextProvider(int32_t step) const;
+  programmers::ProgrammerHost& ProgrammerWindow() { return m_programmerHost; }
+  const std::filesystem::path& PackageDirectory() const { return m_environment.workingDirectory; }
+  bool FirstLoadDone() const { return m_firstLoadDone; }
+
   // --- state
   platform::Host& Host() { return m_host; }
   UpdateView& View() { return m_view; }
@@ -226,6 +251,12 @@ class TUpdateForm final : public serial::V24Listener {
   uint8_t Decide();
   bool SensorWarning();
   void AppendMemo(const std::string& text);
+  // Creates the loader the record asks for, runs it on `file` and releases it.
+  bool RunBootstrapLoader(const std::string& file, bool allowFiveXX);
+  bool MainVersionNewer() const;
+  bool SecondVersionNewer() const;
+  // The local time as a day number (days since 30 December 1899).
+  double LocalDayNumber() const;
 
   void ResolveUpdateIni(const std::string& fileName, std::filesystem::path& firstPath,
                         std::filesystem::path& fallbackPath);
@@ -300,6 +331,10 @@ class TUpdateForm final : public serial::V24Listener {
   int m_sensorMode = 0;
   int m_startupFilePosition = 0;
   int m_extraRunEnd = 0;
+
+  FormProgrammerHost m_programmerHost{*this};
+  bool m_firstLoadDone = false;  // an outside loader wrote FirstFile in this run
+  bool m_winCeHandOver = false;  // a Windows CE image was handed over in this run
 
   int m_progressPosition = 0;
   int m_progressMax = 40;

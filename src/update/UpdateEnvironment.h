@@ -15,6 +15,9 @@ struct UpdateEnvironment {
 
   std::filesystem::path workingDirectory;
   GetEnvFunction getEnv;
+  // The local date and time as a day number (days since 30 December 1899,
+  // the fraction the time of day); the system clock when empty.
+  std::function<double()> localDayNumber;
 
   // The current directory and the process environment.
   static UpdateEnvironment FromProcess();

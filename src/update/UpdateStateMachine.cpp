@@ -67,6 +67,8 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     // An earlier instrument's unknown version must not steer this one's
     // download.
     m_versionUnknown = false;
+    m_firstLoadDone = false;
+    m_winCeHandOver = false;
     m_deviceRecord = DeviceRecord{};
     m_view.SetEnabled(Control::OkBitBtn, false);
     m_secTimer->SetEnabled(false);
@@ -123,11 +125,28 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     case 10044:
       SpecialAnswer(code, event);
       return core::ClearEvent();
+    case 10021:
+    case 10047:
+      ReportFailure(code);
+      return core::ClearEvent();
+    case 10023:
+      StartOwnDownload();
+      return core::ClearEvent();
+    case 10024:
+      SecondStage();
+      return core::ClearEvent();
+    case 10043:
+      HandOverTiTxt();
+      return core::ClearEvent();
+    case 10046:
+      HandOverInLoader();
+      return core::ClearEvent();
     default:
       break;
   }
   if (IsDownloadCode(code)) {
-    // The download reactions are not part of this version: the run ends here.
+    // The outside loaders, the terminal and the other programmers are not
+    // part of this version: the run ends here.
     EndRunAtMissingStep(code, true);
     return core::ClearEvent();
   }
@@ -251,14 +270,16 @@ void TUpdateForm::SpecialAnswer(int32_t code, core::Event event) {
         AppendMemo(Text(RunText::StoringData, language));
         m_wait.DelayTime(kRefusedPauseMs, false);
       }
-      // Setting the clock and the end of the run are not part of this
-      // version.
-      m_identStep = m_startMode == 2 ? 8 : m_identStep;
-      EndRunAtMissingStep(code, false);
+      if (m_startMode == 2) {
+        m_identStep = 8;
+        FinishRun(0);
+      } else {
+        SetInstrumentClock(1);
+      }
       return;
     case 31:
       m_identStep = 8;
-      EndRunAtMissingStep(code, false);
+      FinishRun(0);
       return;
     case 208:
       m_deviceRecord.TerminalVariant = text[0];

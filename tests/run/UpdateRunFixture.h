@@ -133,7 +133,20 @@ class UpdateRunTest : public ::testing::Test {
                                                    testing_support::MakeEnvironment(m_folder.Path()));
     EXPECT_TRUE(m_form->FormCreate());
     m_form->SetDebugMode(m_debug);
+    if (m_standInDownload)
+      m_form->Queue().Subscribe(core::MakeHandler<&UpdateRunTest::DownloadStandIn>(this));
     return *m_form;
+  }
+
+  // For the tests of the search and the identification: the download the
+  // run decides on is recorded instead of carried out, and the run ends as
+  // after a failure without retry (closing command, abort text, OK free).
+  core::Event DownloadStandIn(core::EventQueue&, core::Event event) {
+    if (event.kind != core::kCodeEvent || (event.code != 10023 && event.code != 10043)) return event;
+    m_downloads.push_back(event.code);
+    m_form->SendToDevice("A.1121\r\n");
+    m_form->ReportFailure(10047);
+    return core::ClearEvent();
   }
 
   void PressOk() { m_form->OkBitBtnClick(); }
@@ -184,6 +197,8 @@ class UpdateRunTest : public ::testing::Test {
   testing_support::RecordingView m_view;
   std::unique_ptr<update::TUpdateForm> m_form;
   bool m_debug = true;
+  bool m_standInDownload = false;
+  std::vector<int32_t> m_downloads;  // the download codes the stand-in took
 };
 
 // The demo-like entry of the bench pH meter (profile ph-meter).

@@ -122,8 +122,8 @@ TEST_F(UpdateRunPrepareTest, ExtraFilesWithWildcardsAndTheSlowRateMark) {
   const update::DeviceRecord& r = form.Record();
   EXPECT_EQ(r.MainFile, "MAIN.HEX");
   EXPECT_EQ(r.SecondFile, "SECOND.TXT");
-  EXPECT_EQ(r.KeepSlowRate[0], 1);
-  EXPECT_EQ(r.KeepSlowRate[1], 1);
+  EXPECT_TRUE(r.KeepSlowRate[0]);
+  EXPECT_TRUE(r.KeepSlowRate[1]);
   EXPECT_EQ(form.LoaderKind(), 3);
   // Upper-cased names after the prefix as written, sorted; folders are not files.
   EXPECT_EQ(r.ExtraFiles, (Strings{"FW\\A.TXT", "FW\\B.BIN", "EXTRA.TXT", "LAST.DLL"}));
@@ -272,7 +272,7 @@ TEST_F(SensorModes, WithoutSensorDataTheUserDecides) {
   form.Record().FileVersionText.clear();
   EXPECT_EQ(form.PrepareDownload(), 1);
   const update::DeviceRecord& r = form.Record();
-  EXPECT_EQ(r.ImageByChipId, 1);
+  EXPECT_TRUE(r.ImageByChipId);
   EXPECT_FALSE(form.SensorPresent());
   EXPECT_EQ(r.SoftwareVersion, "X.XX");
   EXPECT_EQ(r.IdentNumber, "23051.0");

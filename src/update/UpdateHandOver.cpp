@@ -1,0 +1,148 @@
+#include <memory>
+#include <string>
+
+#include "programmers/T_BSL430.h"
+#include "programmers/T_BSL_54XX_430.h"
+#include "update/RunTexts.h"
+#include "update/TUpdateForm.h"
+
+namespace update {
+
+namespace {
+
+// ProzTyp 0x5438: the instrument carries a 5xx/6xx with its own loader.
+constexpr int32_t kFiveXXDeviceNumber = 21560;
+constexpr int32_t kSecondLoaderSettleMs = 3000;
+constexpr int32_t kSecondFileStartMs = 2000;
+// The sensor boards that need time to restart after a new main program.
+constexpr int32_t kBoard22075WaitMs = 32000;
+constexpr int32_t kBoard22074WaitMs = 7000;
+
+bool Contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) {
+  serial::TComPort* port = Port(m_devicePort);
+  if (!port) return false;
+  std::unique_ptr<programmers::T_BSL430> programmer;
+  if (allowFiveXX && m_deviceRecord.DeviceNumber == kFiveXXDeviceNumber) {
+    programmer =
+        std::make_unique<programmers::T_BSL_54XX_430>(m_programmerHost, m_wait, m_deviceRecord, *port);
+  } else {
+    programmer = std::make_unique<programmers::T_BSL430>(m_programmerHost, m_wait, m_deviceRecord, *port);
+  }
+  const bool ok = programmer->Program(file);
+  programmer.reset();
+  return ok;
+}
+
+void TUpdateForm::HandOverTiTxt() {
+  m_identStep = 7;
+  ShowDurationEstimate(1);
+  if (!MainVersionNewer()) {
+    m_queue.PostCode(10024);
+    return;
+  }
+  DeviceRecord& record = m_deviceRecord;
+  record.LoaderMode = m_sensorMode;
+  record.SyncFirst = true;
+  record.AskResetVector = m_sensorPresent;
+  record.RestoreSlowParameters = m_startMode == 2;
+  if (!RunBootstrapLoader(record.MainFile, true)) {
+    m_queue.PostCode(10021);
+    return;
+  }
+  // The new program starts without a word to us; the follow-up runs now,
+  // and a late acknowledgement (step 8) must not run it a second time.
+  m_identStep = 8;
+  m_queue.PostCode(10024);
+}
+
+void TUpdateForm::HandOverInLoader() {
+  m_view.SetEnabled(Control::OkBitBtn, false);
+  DeviceRecord& record = m_deviceRecord;
+  record.AlreadyInLoader = true;
+  m_identStep = 7;
+  ShowDurationEstimate(1);
+  record.LoaderMode = m_sensorMode;
+  record.SyncFirst = true;
+  record.AskResetVector = false;
+  record.RestoreSlowParameters = m_startMode == 2;
+  // The retry talks to the loader the first attempt used: a 5xx instrument
+  // keeps its own loader.
+  if (!RunBootstrapLoader(record.MainFile, true)) {
+    m_queue.PostCode(10021);
+    return;
+  }
+  AppendMemo(Text(RunText::StoringData, m_settings.Language));
+  m_secTimer->SetEnabled(true);
+  SetProgressPosition(1);
+  m_identStep = 8;
+  m_queue.PostCode(10024);
+}
+
+void TUpdateForm::StartOwnDownload() {
+  m_secTimer->SetEnabled(false);
+  SetProgressPosition(0);
+  ShowDurationEstimate(0);
+  if (MainVersionNewer()) {
+    SendToDevice(m_nextCommand);
+    return;
+  }
+  m_identStep = 6;
+  m_queue.PostCode(10024);
+}
+
+void TUpdateForm::SecondStage() {
+  DeviceRecord& record = m_deviceRecord;
+  const bool secondNewer = SecondVersionNewer();
+  if (secondNewer && record.DeviceVersion2 > 2000) {
+    // The sensor takes its software at 19200 baud through the instrument.
+    m_view.SetStatusPanel(2, "19200");
+    m_view.SetStatusPanel(3, "Version " + record.FileVersionText2);
+    m_wait.DelayTime(kSecondFileStartMs, true);
+    SendToDevice("A.2005\r\n");
+    return;
+  }
+  if (m_sensorModule || FrameSeen() || m_versionUnknown || record.DeviceVersion2 >= record.FileVersion2 ||
+      record.SecondFile.size() <= 4) {
+    if (record.ExtraFileCount > 0) {
+      // The extra-file transfer is not part of this version.
+      m_identStep = 8;
+      EndRunAtMissingStep(10024, true);
+      return;
+    }
+    FinishRun(0);
+    return;
+  }
+  const bool mainNewer = MainVersionNewer();
+  for (const auto& [board, waitMs] :
+       {std::pair{"22075", kBoard22075WaitMs}, std::pair{"22074", kBoard22074WaitMs}}) {
+    if (!Contains(record.DeviceText, board) || !mainNewer) continue;
+    SetProgressPosition(0);
+    SetProgressMax(100);
+    m_secTimer->SetEnabled(true);
+    m_wait.DelayTime(waitMs, true);
+    m_secTimer->SetEnabled(false);
+    SetProgressPosition(0);
+  }
+  record.AlreadyInLoader = false;
+  record.ImageByChipId = record.DeviceVersion2 == 0 && !FrameSeen();
+  m_wait.DelayTime(kSecondLoaderSettleMs, true);
+  record.LoaderMode = 1;
+  record.SyncFirst = true;
+  record.AskResetVector = m_winCeHandOver || !record.ImageByChipId;
+  record.RestoreSlowParameters = m_startMode == 2;
+  if (!RunBootstrapLoader(record.SecondFile, false)) {
+    m_queue.PostCode(10047);
+    return;
+  }
+  // Like the main file: the second processor restarts silently.
+  m_identStep = 8;
+  FinishRun(0);
+}
+
+}  // namespace update
