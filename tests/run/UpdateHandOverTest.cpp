@@ -1,6 +1,7 @@
 // Whole downloads from OK to the success text: the TI-TXT hand-over to the
 // MSP430 bootstrap loaders, the finish (air pressure and closing commands),
 // and the failures that end in the abort text and a retry on OK.
+#include <algorithm>
 #include <functional>
 
 #include "UpdateRunFixture.h"
@@ -211,6 +212,24 @@ TEST_F(UpdateHandOverTest, AFirmwareFileThatCannotBeOpenedEndsInTheAbortTextAndR
   RunToEnd();
   EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
   EXPECT_TRUE(FlashHoldsImage(meter.Flash(), image));
+}
+
+TEST_F(UpdateHandOverTest, AnswerThirtySetsTheClockInSecondsSinceTheLastDayOf2002) {
+  // 1 January 2003 12:00 local time: one and a half days.
+  sim::InstrumentProfile p = sim::LoadShippedProfile("ph-meter");
+  p.specials.push_back(sim::SpecialAnswer{30, "", 1000, 0, 1});
+  Place(1, p);
+  m_folder.Write("PH_METER.TXT", TextFirmware("1.24"));
+  m_folder.Write("Update.ini", "Language=1\r\n");
+  m_folder.Write("ProgDevice.ini", PhMeterEntry().Block() + kTextBlock);
+  update::UpdateEnvironment environment = testing_support::MakeEnvironment(m_folder.Path());
+  environment.localDayNumber = [] { return 37622.5; };
+  m_form = std::make_unique<update::TUpdateForm>(m_host, m_ports, m_view, environment);
+  ASSERT_TRUE(m_form->FormCreate());
+  PressOk();
+  Run(2500);
+  const Strings commands = Commands(1);
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "A.1600#129600"), commands.end());
 }
 
 }  // namespace
