@@ -54,7 +54,7 @@ class T_BSL430 : public TProgrammerTyp {
 
   // The receive path of the loader protocol: takes what has been read from
   // the port (at most the buffer's 1000 bytes are kept) and acts on it.
-  void ReceiveBytes(const uint8_t* bytes, size_t count);
+  virtual void ReceiveBytes(const uint8_t* bytes, size_t count);
 
   // For tests and the window.
   int32_t ErrorStep() const { return m_errorStep; }
@@ -88,11 +88,13 @@ class T_BSL430 : public TProgrammerTyp {
   int32_t m_progressMax = 0;
   std::vector<uint8_t> m_rx;  // RxBuffer; at most kRxCapacity bytes
 
+  // Reads what fits into the receive buffer and hands it to ReceiveBytes.
+  void ReadPort();
+
  private:
   // Request half.
   void OnVectorText(const char* text);
   void EnterLoader(bool sync);
-  void ReadPort();
 
   // Loader steps (error step numbers in brackets).
   void SyncThen(Step step);

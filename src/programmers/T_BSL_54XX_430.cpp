@@ -187,19 +187,7 @@ void T_BSL_54XX_430::EnterLoader() {
   StepPassword();
 }
 
-void T_BSL_54XX_430::ReadPort() {
-  std::vector<uint8_t> buffer(kRxCapacity + 1);
-  const size_t room = kRxCapacity - std::min(kRxCapacity, m_rx.size());
-  if (room == 0) {
-    ReceiveBytes5xx(nullptr, 0);
-    return;
-  }
-  const int32_t n = m_port.Read(buffer.data(), static_cast<uint32_t>(room));
-  if (n < 0) return;
-  ReceiveBytes5xx(buffer.data(), static_cast<size_t>(n));
-}
-
-void T_BSL_54XX_430::ReceiveBytes5xx(const uint8_t* bytes, size_t count) {
+void T_BSL_54XX_430::ReceiveBytes(const uint8_t* bytes, size_t count) {
   const size_t room = kRxCapacity - std::min(kRxCapacity, m_rx.size());
   if (bytes) m_rx.insert(m_rx.end(), bytes, bytes + std::min(count, room));
   for (const BslReceipt& r : ScanBsl5xx(m_rx)) {

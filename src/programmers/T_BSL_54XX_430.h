@@ -31,7 +31,7 @@ class T_BSL_54XX_430 : public T_BSL430 {
   int32_t LastError() const override { return m_errorStepSaved; }
 
   // The receive path of the loader protocol: what has been read from the port.
-  void ReceiveBytes5xx(const uint8_t* bytes, size_t count);
+  void ReceiveBytes(const uint8_t* bytes, size_t count) override;
 
   const std::array<uint16_t, 16>& Password() const { return m_password; }
   // Fills the password from a reset-vector answer (tokens of 6 characters,
@@ -45,7 +45,6 @@ class T_BSL_54XX_430 : public T_BSL430 {
   core::Event EventHandler5xx(core::EventQueue& queue, core::Event event);
   void OnVectorText(const char* text);
   void EnterLoader();
-  void ReadPort();
   void RetryRule();
   void Send(const std::vector<uint8_t>& core, int32_t errorStep);
   void EndWithError();
