@@ -37,6 +37,8 @@ constexpr Outcome kOutcomes[] = {
     {"lab-bsl-q", "(Byte 0x51)", nullptr},
     {"msp430-2xx-meter", kSuccess, nullptr},
     {"msp430-2xx-large-meter", kSuccess, nullptr},
+    {"msp430-5xx-meter", kSuccess, nullptr},
+    {"msp430-1xx-meter", kSuccess, nullptr},
 };
 
 class UpdateRunDemoTest : public UpdateRunTest, public ::testing::WithParamInterface<Outcome> {};
