@@ -27,6 +27,7 @@
 #include "serial/TComPort.h"
 #include "serial/TDelay.h"
 #include "sim/bsl/RomBslModel.h"
+#include "TiTxtText.h"
 #include "update/protocol/LineParser.h"
 
 namespace {
@@ -205,18 +206,7 @@ class BenchWindow final : public programmers::ProgrammerHost, public serial::V24
   std::vector<std::unique_ptr<platform::Timer>> m_timers;
 };
 
-std::string TiTxt(uint32_t address, const std::vector<uint8_t>& bytes) {
-  std::string out;
-  char text[16];
-  std::snprintf(text, sizeof text, "@%04X\r\n", static_cast<unsigned>(address));
-  out += text;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(text, sizeof text, "%02X", bytes[i]);
-    out += text;
-    out += (i % 16 == 15 || i + 1 == bytes.size()) ? "\r\n" : " ";
-  }
-  return out;
-}
+using testing_support::TiTxtSection;
 
 }  // namespace
 
@@ -235,8 +225,8 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> vectors(32, 0xFF);
   vectors[30] = 0x00;
   vectors[31] = 0x11;
-  std::ofstream(dir / "FW.TXT") << TiTxt(0x1080, std::vector<uint8_t>(32, 0x5A)) + TiTxt(0x1100, code) +
-                                       TiTxt(0xFFE0, vectors) + "q\r\n";
+  std::ofstream(dir / "FW.TXT") << TiTxtSection(0x1080, std::vector<uint8_t>(32, 0x5A)) + TiTxtSection(0x1100, code) +
+                                       TiTxtSection(0xFFE0, vectors) + "q\r\n";
 
   simtest::SimProcess sim(
       {"--ports", dir / "ports", "--pace", "--com", "1", "--profile", dir / "m1xx.profile"},

@@ -26,6 +26,7 @@
 #include "sim/line/SimInstrumentRack.h"
 #include "sim/model/ProfileReader.h"
 #include "update/protocol/LineParser.h"
+#include "TiTxtImages.h"
 
 namespace bsltest {
 
@@ -35,40 +36,10 @@ inline sim::InstrumentProfile Profile(const std::string& text) {
   return result.profile;
 }
 
-// TI-TXT of sections (address, bytes), 16 bytes a line.
-inline std::string TiTxt(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& sections) {
-  std::string out;
-  char text[16];
-  for (const auto& [address, bytes] : sections) {
-    std::snprintf(text, sizeof text, "@%04X\r\n", static_cast<unsigned>(address));
-    out += text;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      std::snprintf(text, sizeof text, "%02X", bytes[i]);
-      out += text;
-      out += (i % 16 == 15 || i + 1 == bytes.size()) ? "\r\n" : " ";
-    }
-  }
-  return out + "q\r\n";
-}
-
-inline std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
-  std::vector<uint8_t> v(n);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : v) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 16);
-    if (b == 0xFF) b = 0xFE;  // keep image bytes distinguishable from erased cells
-  }
-  return v;
-}
-
-// A vector table: fifteen erased vectors and the reset vector.
-inline std::vector<uint8_t> Vectors(uint16_t reset) {
-  std::vector<uint8_t> v(32, 0xFF);
-  v[30] = static_cast<uint8_t>(reset);
-  v[31] = static_cast<uint8_t>(reset >> 8);
-  return v;
-}
+using testing_support::FlashHolds;
+using testing_support::Pattern;
+using testing_support::TiTxt;
+using testing_support::Vectors;
 
 class TestWindow : public programmers::ProgrammerHost, public serial::V24Listener {
  public:
@@ -197,14 +168,4 @@ class TestWindow : public programmers::ProgrammerHost, public serial::V24Listene
 };
 
 // Whether the flash holds `bytes` at `address`.
-inline ::testing::AssertionResult FlashHolds(const sim::FlashMemory& flash, uint32_t address,
-                                             const std::vector<uint8_t>& bytes) {
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (flash.At(address + static_cast<uint32_t>(i)) != bytes[i]) {
-      return ::testing::AssertionFailure() << "flash differs at 0x" << std::hex << address + i;
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
 }  // namespace bsltest

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "TiTxtImages.h"
 #include "UpdateRunFixture.h"
 #include "sim/bsl/RomBslModel.h"
 #include "sim/model/ModelRegistry.h"
@@ -12,36 +13,13 @@ namespace runtest {
 namespace {
 
 using Strings = std::vector<std::string>;
-using Section = std::pair<uint32_t, std::vector<uint8_t>>;
+using Section = testing_support::ImageSection;
+using testing_support::FlashHoldsImage;
+using testing_support::Pattern;
+using testing_support::TiTxt;
 
 constexpr const char* kSuccessEnglish = "Download successfully completed !";
 constexpr const char* kAbortEnglish = "No instrument.";
-
-std::string TiTxt(const std::vector<Section>& sections) {
-  std::string out;
-  char text[16];
-  for (const auto& [address, bytes] : sections) {
-    std::snprintf(text, sizeof text, "@%04X\r\n", static_cast<unsigned>(address));
-    out += text;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      std::snprintf(text, sizeof text, "%02X", bytes[i]);
-      out += text;
-      out += (i % 16 == 15 || i + 1 == bytes.size()) ? "\r\n" : " ";
-    }
-  }
-  return out + "q\r\n";
-}
-
-std::vector<uint8_t> Pattern(size_t n, uint8_t seed) {
-  std::vector<uint8_t> v(n);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : v) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 16);
-    if (b == 0xFF) b = 0xFE;
-  }
-  return v;
-}
 
 // The image of a 2xx meter, version 1.01: the version block where the key
 // "@FF00" finds it, code at 0xC000 and the reset vector.
@@ -61,17 +39,6 @@ EntrySpec MeterEntry(const std::string& deviceNr = "23080") {
   e.flashErase2 = "";
   e.flashErase3 = "";
   return e;
-}
-
-::testing::AssertionResult FlashHoldsImage(const sim::FlashMemory& flash, const std::vector<Section>& image) {
-  for (const auto& [address, bytes] : image) {
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      if (flash.At(address + static_cast<uint32_t>(i)) != bytes[i]) {
-        return ::testing::AssertionFailure() << "flash differs at 0x" << std::hex << address + i;
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
 }
 
 class UpdateHandOverTest : public UpdateRunTest {
