@@ -3,11 +3,15 @@
 // prints what it shows: the log, the instrument fields, the status panels
 // and the text of every box that came up. The first box is saved as well.
 //   run-screenshot OUT.png RUN_MS
+// While it runs it samples the progress bar and the window title every
+// 100 ms and prints each change with its time, so a check can see both move.
 // For checking runs against instrument-sim (docs/check-demo-runs).
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -60,6 +64,28 @@ int main(int argc, char** argv) {
     if (button) button->click();
   });
   answer.start(300);
+
+  // Progress and title changes, with the seconds since start.
+  QElapsedTimer clock;
+  clock.start();
+  QString lastTitle;
+  int lastValue = -1, lastMaximum = -1;
+  QTimer sample;
+  QObject::connect(&sample, &QTimer::timeout, [&] {
+    const QString seconds = QString::number(clock.elapsed() / 1000.0, 'f', 1);
+    if (window.windowTitle() != lastTitle) {
+      lastTitle = window.windowTitle();
+      Print(("trace " + seconds.toStdString() + " s title: ").c_str(), lastTitle);
+    }
+    auto* bar = window.findChild<QProgressBar*>("WaitProgressBar");
+    if (bar && (bar->value() != lastValue || bar->maximum() != lastMaximum)) {
+      lastValue = bar->value();
+      lastMaximum = bar->maximum();
+      Print(("trace " + seconds.toStdString() + " s progress: ").c_str(),
+            QString("%1 of %2").arg(lastValue).arg(lastMaximum));
+    }
+  });
+  sample.start(100);
 
   QTimer::singleShot(800, &window, [&] {
     if (auto* ok = window.findChild<QPushButton*>("OkBitBtn")) ok->click();
