@@ -2,7 +2,8 @@
 // box with Yes (or OK), and after RUN_MS saves a picture of the window and
 // prints what it shows: the log, the instrument fields, the status panels
 // and the text of every box that came up. The first box is saved as well.
-//   run-screenshot OUT.png RUN_MS
+//   run-screenshot OUT.png RUN_MS [UNTIL_TEXT]
+// With UNTIL_TEXT the run ends early, a second after the log shows it.
 // While it runs it samples the progress bar and the window title every
 // 100 ms and prints each change with its time, so a check can see both move.
 // For checking runs against instrument-sim (docs/check-demo-runs).
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/posix/PosixPortSystem.h"
 #include "platform/qt/QtHost.h"
@@ -33,12 +35,13 @@ void Print(const char* label, const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: run-screenshot OUT.png RUN_MS\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: run-screenshot OUT.png RUN_MS [UNTIL_TEXT]\n");
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
   const int runMs = std::atoi(argv[2]);
+  const QString untilText = argc == 4 ? QString::fromUtf8(argv[3]) : QString();
   QApplication app(argc, argv);
   platform::qt::QtHost host;
   platform::posix::PosixPortSystem ports;
@@ -91,7 +94,9 @@ int main(int argc, char** argv) {
     if (auto* ok = window.findChild<QPushButton*>("OkBitBtn")) ok->click();
   });
   int result = 1;
-  QTimer::singleShot(800 + runMs, &window, [&] {
+  bool finished = false;
+  auto finish = [&] {
+    if (std::exchange(finished, true)) return;
     result = window.grab().save(out) ? 0 : 1;
     for (const char* name : {"NameStaticText", "SerStaticText", "PCBStaticText", "SWStaticText"}) {
       if (auto* field = window.findChild<QLabel*>(name))
@@ -107,7 +112,18 @@ int main(int argc, char** argv) {
       std::printf("OK enabled: %d\n", ok->isEnabled());
     std::fflush(stdout);
     window.close();
-  });
+  };
+  QTimer::singleShot(800 + runMs, &window, finish);
+  QTimer until;
+  if (!untilText.isEmpty()) {
+    QObject::connect(&until, &QTimer::timeout, [&] {
+      auto* memo = window.findChild<QPlainTextEdit*>("UpdateMemo");
+      if (!memo || !memo->toPlainText().contains(untilText)) return;
+      until.stop();
+      QTimer::singleShot(1000, &window, finish);
+    });
+    until.start(200);
+  }
   app.exec();
   window.Attach(nullptr);
   return result;

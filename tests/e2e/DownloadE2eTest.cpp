@@ -1,0 +1,116 @@
+// A whole download in real time: the real window (run-screenshot, offscreen)
+// in a copy of the demo package presses OK against instrument-sim pacing an
+// MSP430 instrument on a pty. The run must reach the success text, move the
+// progress bar and the title's percentage on the way, and leave the
+// instrument's flash holding the package's image.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <set>
+#include <sstream>
+
+#include "SimProcess.h"
+
+namespace {
+
+struct Download {
+  const char* profile;
+  const char* firmware;  // the demo package's file for it
+};
+
+// run-screenshot as a child process; returns what it printed.
+std::string RunWindow(const std::string& folder, const std::string& ports, const std::string& picture,
+                      int runMs) {
+  const std::string command = "cd '" + folder + "' && QT_QPA_PLATFORM=offscreen INSTRUMENT_UPDATE_PORTS='" +
+                              ports + "' HOME='" + folder + "' '" IU_RUN_SCREENSHOT "' '" + picture + "' " +
+                              std::to_string(runMs) + " 'Download erfolgreich' 2>/dev/null";
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+// The values a traced quantity took, in order ("trace T s title: ...").
+std::vector<double> Percentages(const std::string& out) {
+  std::vector<double> values;
+  const std::regex title(R"(trace [0-9.]+ s title: Update \[ ([0-9.]+) %\])");
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), title); it != std::sregex_iterator(); ++it)
+    values.push_back(std::stod((*it)[1]));
+  return values;
+}
+
+std::vector<int> ProgressPositions(const std::string& out) {
+  std::vector<int> values;
+  const std::regex progress(R"(trace [0-9.]+ s progress: ([0-9]+) of [0-9]+)");
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), progress); it != std::sregex_iterator(); ++it)
+    values.push_back(std::stoi((*it)[1]));
+  return values;
+}
+
+// The data lines of a TI-TXT section as the dump writes them.
+std::string SectionOf(const std::string& titxt, const std::string& address) {
+  const size_t at = titxt.find(address);
+  if (at == std::string::npos) return {};
+  const size_t end = titxt.find_first_of("@q", at + 1);
+  return titxt.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+class DownloadE2eTest : public ::testing::TestWithParam<Download> {};
+
+TEST_P(DownloadE2eTest, ReachesTheSuccessTextWithProgress) {
+  const Download& download = GetParam();
+  simtest::TempDir dir;
+  const std::string package = dir / "package";
+  for (const char* source : {IU_DEMO_DIR, IU_DEMO_BUILD_DIR}) {
+    std::filesystem::copy(source, package,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  }
+  std::string out;
+  {
+    simtest::SimProcess sim({"--ports", dir / "ports", "--log", dir / "log", "--dump", dir / "dump", "--pace",
+                             "--com", "1", "--profile", download.profile},
+                            {dir / "ports/COM1"});
+    // The loader waits 8 s before its first frame; the whole run takes
+    // about 25 s and ends early at the success text.
+    out = RunWindow(package, dir / "ports", dir / "window.png", 60000);
+    EXPECT_EQ(sim.Stop(), 0);
+  }
+  EXPECT_NE(out.find("Download erfolgreich ausgeführt !"), std::string::npos) << out;
+  EXPECT_NE(out.find("panel 4: Update [beendet]"), std::string::npos) << out;
+  EXPECT_NE(out.find("OK enabled: 0"), std::string::npos);
+  EXPECT_EQ(out.find("box: "), std::string::npos) << out;
+
+  const std::vector<double> percent = Percentages(out);
+  ASSERT_GE(percent.size(), 5u) << out;
+  // It climbs to 100 (it may dip once, when the loader learns how many
+  // segments it will erase and the bar's end moves out).
+  EXPECT_LT(percent.front(), 20.0) << out;
+  EXPECT_EQ(percent.back(), 100.0) << out;
+  EXPECT_GE(std::set<double>(percent.begin(), percent.end()).size(), 5u) << out;
+  const std::vector<int> positions = ProgressPositions(out);
+  EXPECT_GE(std::set<int>(positions.begin(), positions.end()).size(), 5u) << out;
+
+  // The instrument holds the package's code block (at 0xC000) and reset vector.
+  std::string image = simtest::ReadText(package + "/" + download.firmware);
+  std::erase(image, '\r');  // the dump ends its lines with LF alone
+  const std::string dump = simtest::ReadText(dir / "dump");
+  const std::string code = SectionOf(image, "@C000");
+  ASSERT_FALSE(code.empty());
+  EXPECT_NE(dump.find(code.substr(code.find('\n') + 1)), std::string::npos) << dump;
+}
+
+INSTANTIATE_TEST_SUITE_P(DemoInstruments, DownloadE2eTest,
+                         ::testing::Values(Download{"msp430-2xx-meter", "MSP2XX.TXT"},
+                                           Download{"msp430-5xx-meter", "MSP5XX.TXT"}),
+                         [](const auto& info) {
+                           std::string name = info.param.profile;
+                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+}  // namespace
