@@ -35,20 +35,13 @@ std::string RunWindow(const std::string& folder, const std::string& ports, const
   return out;
 }
 
-// The values a traced quantity took, in order ("trace T s title: ...").
-std::vector<double> Percentages(const std::string& out) {
+// The numbers a traced quantity took, in order: the first group of
+// `pattern` in each "trace T s ..." line run-screenshot printed.
+std::vector<double> Traced(const std::string& out, const char* pattern) {
   std::vector<double> values;
-  const std::regex title(R"(trace [0-9.]+ s title: Update \[ ([0-9.]+) %\])");
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), title); it != std::sregex_iterator(); ++it)
+  const std::regex line(pattern);
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
     values.push_back(std::stod((*it)[1]));
-  return values;
-}
-
-std::vector<int> ProgressPositions(const std::string& out) {
-  std::vector<int> values;
-  const std::regex progress(R"(trace [0-9.]+ s progress: ([0-9]+) of [0-9]+)");
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), progress); it != std::sregex_iterator(); ++it)
-    values.push_back(std::stoi((*it)[1]));
   return values;
 }
 
@@ -85,15 +78,15 @@ TEST_P(DownloadE2eTest, ReachesTheSuccessTextWithProgress) {
   EXPECT_NE(out.find("OK enabled: 0"), std::string::npos);
   EXPECT_EQ(out.find("box: "), std::string::npos) << out;
 
-  const std::vector<double> percent = Percentages(out);
+  const std::vector<double> percent = Traced(out, R"(trace [0-9.]+ s title: Update \[ ([0-9.]+) %\])");
   ASSERT_GE(percent.size(), 5u) << out;
   // It climbs to 100 (it may dip once, when the loader learns how many
   // segments it will erase and the bar's end moves out).
   EXPECT_LT(percent.front(), 20.0) << out;
   EXPECT_EQ(percent.back(), 100.0) << out;
   EXPECT_GE(std::set<double>(percent.begin(), percent.end()).size(), 5u) << out;
-  const std::vector<int> positions = ProgressPositions(out);
-  EXPECT_GE(std::set<int>(positions.begin(), positions.end()).size(), 5u) << out;
+  const std::vector<double> positions = Traced(out, R"(trace [0-9.]+ s progress: ([0-9]+) of [0-9]+)");
+  EXPECT_GE(std::set<double>(positions.begin(), positions.end()).size(), 5u) << out;
 
   // The instrument holds the package's code block (at 0xC000) and reset vector.
   std::string image = simtest::ReadText(package + "/" + download.firmware);

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCommandLinkButton>
 #include <QGroupBox>
@@ -293,10 +292,3 @@ TEST_F(TranslateDialogTest, DisabledDoesNothingAndWriteFailuresAreReported) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
