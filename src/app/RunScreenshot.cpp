@@ -4,8 +4,8 @@
 // and the text of every box that came up. The first box is saved as well.
 //   run-screenshot OUT.png RUN_MS [UNTIL_TEXT]
 // With UNTIL_TEXT the run ends early, a second after the log shows it.
-// While it runs it samples the progress bar and the window title every
-// 100 ms and prints each change with its time, so a check can see both move.
+// While it runs it prints every change of the window title and the progress
+// bar with its time, so a check can see both move.
 // For checking runs against instrument-sim (docs/check-demo-runs).
 #include <QApplication>
 #include <QLabel>
@@ -68,27 +68,19 @@ int main(int argc, char** argv) {
   });
   answer.start(300);
 
-  // Progress and title changes, with the seconds since start.
+  // Every change of the title and the progress bar, with the seconds since start.
   QElapsedTimer clock;
   clock.start();
-  QString lastTitle;
-  int lastValue = -1, lastMaximum = -1;
-  QTimer sample;
-  QObject::connect(&sample, &QTimer::timeout, [&] {
-    const QString seconds = QString::number(clock.elapsed() / 1000.0, 'f', 1);
-    if (window.windowTitle() != lastTitle) {
-      lastTitle = window.windowTitle();
-      Print(("trace " + seconds.toStdString() + " s title: ").c_str(), lastTitle);
-    }
-    auto* bar = window.findChild<QProgressBar*>("WaitProgressBar");
-    if (bar && (bar->value() != lastValue || bar->maximum() != lastMaximum)) {
-      lastValue = bar->value();
-      lastMaximum = bar->maximum();
-      Print(("trace " + seconds.toStdString() + " s progress: ").c_str(),
-            QString("%1 of %2").arg(lastValue).arg(lastMaximum));
-    }
-  });
-  sample.start(100);
+  auto trace = [&](const char* what, const QString& value) {
+    const std::string label = "trace " + QString::number(clock.elapsed() / 1000.0, 'f', 1).toStdString() +
+                              " s " + what + ": ";
+    Print(label.c_str(), value);
+  };
+  QObject::connect(&window, &QWidget::windowTitleChanged, [&](const QString& title) { trace("title", title); });
+  if (auto* bar = window.findChild<QProgressBar*>("WaitProgressBar")) {
+    QObject::connect(bar, &QProgressBar::valueChanged,
+                     [&, bar](int value) { trace("progress", QString("%1 of %2").arg(value).arg(bar->maximum())); });
+  }
 
   QTimer::singleShot(800, &window, [&] {
     if (auto* ok = window.findChild<QPushButton*>("OkBitBtn")) ok->click();
