@@ -1,8 +1,7 @@
 // Whole downloads from OK to the success text: the TI-TXT hand-over to the
 // MSP430 bootstrap loaders (upper flash, the 1.10 patch, the slow rate, a
 // second processor, the 5xx loader), the finish (air pressure and closing
-// commands), and the failures of the request and the file that end in the
-// abort text and a retry on OK.
+// commands) and the clock. The failures are in UpdateDownloadFailureTest.
 #include <algorithm>
 
 #include "LoaderTrace.h"
