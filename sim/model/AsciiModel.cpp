@@ -124,7 +124,7 @@ bool AsciiModel::Takes(int command) const {
     return true;
   }
   if (TakesFiles() && (command == 12000 || command == 12030)) return true;
-  if (!p.loader.empty() && command == p.loaderAfter) return true;
+  if (p.HandsOverToLoader(command)) return true;
   return std::find(p.accepted.begin(), p.accepted.end(), command) != p.accepted.end();
 }
 
@@ -201,7 +201,7 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
   if (!known) return;
   for (const SpecialAnswer* s : after) Answer(s->Line(), holdMs + s->delayMs);
 
-  if (!p.loader.empty() && command == p.loaderAfter) {
+  if (p.HandsOverToLoader(command)) {
     auto next = m_context.registry.Create(p.loader, m_context);
     if (next) {
       Note("hand-over to " + p.loader + " after A." + number);

@@ -1,5 +1,7 @@
 #include "sim/model/InstrumentProfile.h"
 
+#include <algorithm>
+
 namespace sim {
 
 int InstrumentProfile::SearchCommand() const {
@@ -12,6 +14,12 @@ int InstrumentProfile::SearchCommand() const {
     default:
       return 1111;
   }
+}
+
+bool InstrumentProfile::HandsOverToLoader(int command) const {
+  if (loader.empty()) return false;
+  return command == loaderAfter ||
+         std::find(loaderAlsoAfter.begin(), loaderAlsoAfter.end(), command) != loaderAlsoAfter.end();
 }
 
 }  // namespace sim

@@ -51,6 +51,12 @@ struct InstrumentProfile {
   // acknowledged (from the ASCII model) or after the announcement.
   std::string loader;
   int loaderAfter = 1200;
+  // Further commands that hand over to the same loader: an instrument whose
+  // second processor is programmed through it ("after 5588 5566").
+  std::vector<int> loaderAlsoAfter;
+
+  // True for a command that hands the line over to `loader`.
+  bool HandsOverToLoader(int command) const;
 
   std::vector<FlashMemory::Region> flash;
   // The MSP430 bootstrap loader and the old firmware (models rom-bsl, bsl-5xx).

@@ -364,10 +364,18 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
       ParseBootLoader(value, p, error);
     } else if (key == "loader") {
       const auto words = Words(value);
-      if (words.size() == 1 ||
-          (words.size() == 3 && words[1] == "after" && ParseCommand(words[2], command))) {
+      bool commandsRead = words.size() >= 3 && words[1] == "after";
+      std::vector<int> commands;
+      for (size_t i = 2; commandsRead && i < words.size(); ++i) {
+        commandsRead = ParseCommand(words[i], command);
+        commands.push_back(command);
+      }
+      if (words.size() == 1 || commandsRead) {
         p.loader = std::string(words[0]);
-        if (words.size() == 3) p.loaderAfter = command;
+        if (!commands.empty()) {
+          p.loaderAfter = commands.front();
+          p.loaderAlsoAfter.assign(commands.begin() + 1, commands.end());
+        }
       } else {
         error = "loader: expected 'MODEL' or 'MODEL after CMD'";
       }

@@ -335,6 +335,8 @@ class TUpdateForm final : public serial::V24Listener {
   FormProgrammerHost m_programmerHost{*this};
   bool m_firstLoadDone = false;  // an outside loader wrote FirstFile in this run
   bool m_winCeHandOver = false;  // a Windows CE image was handed over in this run
+  // A programmer owns the device port: its bytes are the programmer's alone.
+  bool m_programmerOwnsPort = false;
 
   int m_progressPosition = 0;
   int m_progressMax = 40;

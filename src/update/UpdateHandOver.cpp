@@ -34,7 +34,9 @@ bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) 
   } else {
     programmer = std::make_unique<programmers::T_BSL430>(m_programmerHost, m_wait, m_deviceRecord, *port);
   }
+  m_programmerOwnsPort = true;
   const bool ok = programmer->Program(file);
+  m_programmerOwnsPort = false;
   programmer.reset();
   return ok;
 }

@@ -20,9 +20,13 @@ void TUpdateForm::DataArrived(uint32_t comNumber) {
 
 void TUpdateForm::PortError(uint32_t comNumber) {
   m_portErrorSeen = true;
+  const int index = PortIndexOf(static_cast<int32_t>(comNumber));
+  // A line error during a download (a stray character at the old settings
+  // around a rate switch) must not throw away the loader's answer that
+  // came with it: the programmer reads and judges those bytes itself.
+  if (m_programmerOwnsPort && index == m_devicePort) return;
   std::array<uint8_t, kReadChunk + 1> scratch{};
-  if (serial::TComPort* port = Port(PortIndexOf(static_cast<int32_t>(comNumber))))
-    port->Read(scratch.data(), kReadChunk);
+  if (serial::TComPort* port = Port(index)) port->Read(scratch.data(), kReadChunk);
   if (m_runSlot <= 0) return;
   m_timerSlots.RestartSlot(m_runSlot);
   m_wait.DelayTime(kPortErrorPauseMs, true);

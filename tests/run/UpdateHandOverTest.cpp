@@ -1,13 +1,12 @@
 // Whole downloads from OK to the success text: the TI-TXT hand-over to the
-// MSP430 bootstrap loaders, the finish (air pressure and closing commands),
-// and the failures that end in the abort text and a retry on OK.
+// MSP430 bootstrap loaders (upper flash, the 1.10 patch, the slow rate, a
+// second processor, the 5xx loader), the finish (air pressure and closing
+// commands) and the clock. The failures are in UpdateDownloadFailureTest.
 #include <algorithm>
-#include <functional>
 
+#include "LoaderTrace.h"
 #include "TiTxtImages.h"
 #include "UpdateRunFixture.h"
-#include "sim/bsl/RomBslModel.h"
-#include "sim/model/ModelRegistry.h"
 
 namespace runtest {
 namespace {
@@ -15,70 +14,48 @@ namespace {
 using Strings = std::vector<std::string>;
 using Section = testing_support::ImageSection;
 using testing_support::FlashHoldsImage;
+using testing_support::LoaderSessions;
+using testing_support::OnlyCommands;
 using testing_support::Pattern;
+using testing_support::SegmentRun;
 using testing_support::TiTxt;
+using testing_support::Vectors;
 
-constexpr const char* kSuccessEnglish = "Download successfully completed !";
-constexpr const char* kAbortEnglish = "No instrument.";
+// The start of a ROM loader session of 1.61 and above at 38400: version,
+// password, the switch (then everything at 38400).
+const Strings kFastStart{"1E@5858/9600", "10@FFFF/9600", "20@8C80/38400"};
 
-// The image of a 2xx meter, version 1.01: the version block where the key
-// "@FF00" finds it, code at 0xC000 and the reset vector.
-std::vector<Section> MeterImage(uint32_t code = 0xC000, size_t codeSize = 600) {
-  return {{0xFF00, {'1', '.', '0', '1', 0, 0xFF}},
-          {code, Pattern(codeSize, 7)},
-          {0xFFFE, {static_cast<uint8_t>(code), static_cast<uint8_t>(code >> 8)}}};
-}
-
-EntrySpec MeterEntry(const std::string& deviceNr = "23080") {
-  EntrySpec e;
-  e.deviceNrDef = "22150";
-  e.deviceNr = deviceNr;
-  e.deviceName = "MSP Meter";
-  e.progFile2 = "MSP2XX.TXT";
-  e.swKenn2 = "@FF00\\r\\n";
-  e.flashErase2 = "";
-  e.flashErase3 = "";
-  return e;
-}
-
-class UpdateHandOverTest : public UpdateRunTest {
+class UpdateHandOverTest : public DownloadRunTest {
  protected:
-  // The shipped models, with the ROM loader handed to onLoader as it takes
-  // the line (to plant faults).
-  sim::ModelRegistry FaultRegistry() {
-    sim::ModelRegistry registry = sim::ModelRegistry::WithBuiltins();
-    const sim::ModelRegistry plain = sim::ModelRegistry::WithBuiltins();
-    registry.Register(sim::ModelRegistry::kRomBsl, [this, plain](sim::ModelContext& c) {
-      auto model = plain.Create(sim::ModelRegistry::kRomBsl, c);
-      if (onLoader) onLoader(*model);
-      return model;
-    });
-    return registry;
+  // Writes `image` as the entry's main file, places the profile on COM 1 and
+  // runs from OK to the end.
+  sim::Instrument& RunFromOk(const std::string& profile, const EntrySpec& entry,
+                             const std::vector<Section>& image) {
+    std::string file = entry.progFile2;
+    if (!file.empty() && file.back() == '@') file.pop_back();
+    m_folder.Write(file, TiTxt(image));
+    sim::Instrument& meter = Place(1, profile);
+    Start("Language=1\r\n", {entry});
+    PressOk();
+    RunToEnd();
+    return meter;
   }
 
-  // Runs until the OK button is free again or the window has shown the
-  // success text; at most `seconds` of virtual time.
-  void RunToEnd(int seconds = 300) {
-    for (int i = 0; i < seconds * 2; ++i) {
-      Run(500);
-      if (m_view.Enabled(Control::OkBitBtn) || !MemoContaining(kSuccessEnglish).empty()) break;
-    }
-    Run(5000);
+  // The success as the user sees it, the flash holding `image`, and the
+  // instrument's program told the closing command once after its restart.
+  void ExpectSuccess(sim::Instrument& instrument, const std::vector<Section>& image) {
+    EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
+    EXPECT_TRUE(MemoContaining(kAbortEnglish).empty());
+    EXPECT_TRUE(m_view.boxes.empty());
+    EXPECT_TRUE(FlashHoldsImage(instrument.Flash(), image));
+    const auto sessions = ProgramSessions(instrument);
+    ASSERT_FALSE(sessions.empty());
+    // The program reads only at its own settings: the port was given back
+    // at the search's rate before the closing command.
+    EXPECT_EQ(sessions.back(), (Strings{"A.1121"}));
+    EXPECT_FALSE(m_view.Enabled(Control::OkBitBtn));
+    EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
   }
-
-  // The commands the instrument's program took after the loader started it.
-  Strings CommandsAfterRestart(sim::Instrument& instrument) {
-    const sim::AsciiModel* last = nullptr;
-    for (const auto& model : instrument.History()) {
-      if (auto* ascii = dynamic_cast<const sim::AsciiModel*>(model.get())) last = ascii;
-    }
-    if (auto* ascii = dynamic_cast<const sim::AsciiModel*>(&instrument.Model())) last = ascii;
-    return last ? last->Commands() : Strings{};
-  }
-
-  std::function<void(sim::InstrumentModel&)> onLoader;
-  // COM 2 carries instruments whose loader gets faults planted.
-  sim::SimInstrumentRack m_faultRack{m_ports, m_host.Time(), FaultRegistry()};
 };
 
 TEST_F(UpdateHandOverTest, A2xxImageWithoutUpperPartReachesTheSuccessText) {
@@ -93,9 +70,8 @@ TEST_F(UpdateHandOverTest, A2xxImageWithoutUpperPartReachesTheSuccessText) {
   EXPECT_TRUE(MemoContaining(kAbortEnglish).empty());
   EXPECT_TRUE(m_view.boxes.empty());
   EXPECT_TRUE(FlashHoldsImage(meter.Flash(), image));
-  EXPECT_EQ(Commands(1), (Strings{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001", "A.1000",
-                                  "A.5577", "A.5588#QT48"}));
-  EXPECT_EQ(CommandsAfterRestart(meter), (Strings{"A.1121"})) << "the closing command once";
+  EXPECT_EQ(Commands(1), kIdentAndRequest);
+  EXPECT_EQ(ProgramSessions(meter).back(), (Strings{"A.1121"})) << "the closing command once";
   EXPECT_EQ(Caption(Control::SWStaticText), "1.01");
   EXPECT_FALSE(m_view.Enabled(Control::OkBitBtn));
   EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
@@ -119,66 +95,172 @@ TEST_F(UpdateHandOverTest, ABarometricInstrumentGetsItsAirPressureAfterTheDownlo
   EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
   EXPECT_TRUE(FlashHoldsImage(meter.Flash(), image));
   // The pressure, then the closing command three times in all.
-  EXPECT_EQ(CommandsAfterRestart(meter), (Strings{"A.1000", "A.6162#961.7", "A.1121", "A.1121", "A.1121"}));
+  EXPECT_EQ(ProgramSessions(meter).back(), (Strings{"A.1000", "A.6162#961.7", "A.1121", "A.1121", "A.1121"}));
   EXPECT_EQ(form.AirPressureIndex(), -1);
 }
 
-TEST_F(UpdateHandOverTest, APasswordNakedFourTimesAbortsAndTheRetryOnOkSucceeds) {
-  const auto image = MeterImage();
-  m_folder.Write("MSP2XX.TXT", TiTxt(image));
-  onLoader = [](sim::InstrumentModel& m) {
-    if (auto* bsl = dynamic_cast<sim::RomBslModel*>(&m)) bsl->NakNext(0x10, 4);
-  };
-  sim::Instrument& meter = m_faultRack.Place(2, sim::LoadShippedProfile("msp430-2xx-meter"));
-  Start("Language=1\r\n", {MeterEntry()});
-  PressOk();
-  RunToEnd();
-  ASSERT_EQ(MemoContaining(kAbortEnglish).size(), 1u);
-  EXPECT_TRUE(MemoContaining(kSuccessEnglish).empty());
-  EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
-  EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
-  ASSERT_EQ(m_view.boxes.size(), 1u);
-  EXPECT_EQ(m_view.boxes[0].text, "Error in bootloader !!  Programming abort.");
+TEST_F(UpdateHandOverTest, AnImageWithAnUpperPartIsErasedFromTheEraseTopOfTheDeviceEntry) {
+  // Large 2xx (flash 0x3100..0x1FFFF, loader 2.12 without a version
+  // command); the version stands at the start of the code.
+  const std::vector<Section> image{{0x1080, Pattern(32, 1)},
+                                   {0x3100, VersionThen(Pattern(394, 3))},
+                                   {0xFFE0, Vectors(0x3100)},
+                                   {0x10000, Pattern(300, 4)},
+                                   {0x12000, Pattern(40, 5)}};
+  EntrySpec entry = MeterEntry("23081", "22151", "MSP2XXL.TXT");
+  entry.swKenn2 = "@3100\\r\\n";
+  entry.flashErase2 = "0x1FC00";
+  sim::Instrument& meter = RunFromOk("msp430-2xx-large-meter", entry, image);
+  EXPECT_EQ(m_form->Record().EraseTop[0], 0x1FC00);
+  ExpectSuccess(meter, image);
+  EXPECT_TRUE(meter.Flash().IsErased(0x3100 + 400, 0xFFE0 - 0x3100 - 400)) << "the old program is gone";
+  EXPECT_EQ(ProgramSessions(meter).front(), kIdentAndRequest);
 
-  onLoader = nullptr;
-  PressOk();  // the instrument is still in its loader
-  EXPECT_FALSE(m_view.Enabled(Control::OkBitBtn));
-  RunToEnd();
-  EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
-  EXPECT_EQ(MemoContaining("Store new data !!").size(), 1u);
-  EXPECT_TRUE(MemoContaining(kAbortEnglish).empty()) << "the retry clears the log";
-  EXPECT_TRUE(FlashHoldsImage(meter.Flash(), image));
+  const auto sessions = LoaderSessions(meter);
+  ASSERT_EQ(sessions.size(), 1u);
+  const Strings& s = sessions[0];
+  // No version command: the password, the version read at 0x0FF0, the
+  // password again, then 38400.
+  const Strings start{"1E@5858/9600 NAK", "10@FFFF/9600", "1E@5858/9600 NAK",
+                      "14@FF0/9600",      "10@FFFF/9600", "20@8C80/38400"};
+  ASSERT_GT(s.size(), start.size());
+  EXPECT_EQ(Strings(s.begin(), s.begin() + 6), start);
+  // Offset 1, the upper half from 0x1FC00, offset 0, the lower half from
+  // 0xFC00 (0xFE00 skipped) down to the code, then the info segment.
+  Strings erase{"21@1/38400"};
+  for (const auto& e : SegmentRun("16", 0x1FC00, 0x10000, 38400)) erase.push_back(e);
+  erase.push_back("21@0/38400");
+  for (const auto& e : SegmentRun("16", 0xFC00, 0x3200, 38400)) erase.push_back(e);
+  erase.insert(erase.end(), {"16@3100/38400", "16@1080/38400"});
+  ASSERT_GT(s.size(), 6 + erase.size());
+  EXPECT_EQ(Strings(s.begin() + 6, s.begin() + 6 + static_cast<std::ptrdiff_t>(erase.size())), erase);
+  // Writes and reads: the lower blocks, offset 1 for the upper ones, offset
+  // 0 again, the vector segment erased before the vector block.
+  const Strings rest(s.begin() + 6 + static_cast<std::ptrdiff_t>(erase.size()), s.end());
+  const Strings expected{"12@1080/38400",  "12@3100/38400",  "12@31F0/38400",  "21@1/38400",
+                         "12@10000/38400", "12@100F0/38400", "12@12000/38400", "21@0/38400",
+                         "16@FFFF/38400",  "12@FFE0/38400",  "14@1080/38400",  "14@3100/38400",
+                         "14@31F0/38400",  "21@1/38400",     "14@10000/38400", "14@100F0/38400",
+                         "14@12000/38400", "21@0/38400",     "14@FFE0/38400",  "1A@3100/38400"};
+  EXPECT_EQ(rest, expected);
 }
 
-TEST_F(UpdateHandOverTest, AFirmwareFileThatCannotBeOpenedEndsInTheAbortTextAndRetriesAgain) {
+TEST_F(UpdateHandOverTest, Loader110TakesThePatchOfThePackageFirst) {
   const auto image = MeterImage();
-  m_folder.Write("MSP2XX.TXT", TiTxt(image));
-  onLoader = [](sim::InstrumentModel& m) {
-    if (auto* bsl = dynamic_cast<sim::RomBslModel*>(&m)) bsl->NakNext(0x10, 4);
+  m_folder.Write("Patch.TXT", TiTxt({{0x0220, Pattern(64, 8)}}));
+  sim::Instrument& meter = RunFromOk("msp430-1xx-meter", MeterEntry("23082", "22152", "MSP1XX.TXT"), image);
+  ExpectSuccess(meter, image);
+
+  const auto sessions = LoaderSessions(meter);
+  ASSERT_EQ(sessions.size(), 1u);
+  const Strings& s = sessions[0];
+  // 1.10 has no version command and no rate change: password, version
+  // read, password; the loader restarted, the password again, the patch
+  // written to RAM and read back; all at 9600.
+  const Strings start{"1E@5858/9600 NAK", "10@FFFF/9600", "1E@5858/9600 NAK", "14@FF0/9600", "10@FFFF/9600",
+                      "1A@C22/9600",      "10@FFFF/9600", "12@220/9600",      "14@220/9600"};
+  ASSERT_GT(s.size(), start.size());
+  EXPECT_EQ(Strings(s.begin(), s.begin() + 9), start);
+  for (const auto& e : s) EXPECT_NE(e.find("/9600"), std::string::npos) << e;
+  // Reads run through the patch: each one right after a Load PC 0x0220.
+  int reads = 0;
+  for (size_t i = 9; i < s.size(); ++i) {
+    if (s[i].rfind("14@", 0) != 0) continue;
+    ++reads;
+    EXPECT_EQ(s[i - 1], "1A@220/9600") << i;
+  }
+  EXPECT_EQ(reads, 5);  // 0xFF00, 0xC000, 0xC0F0, 0xC1E0, 0xFFFE
+  EXPECT_EQ(s.back(), "1A@C000/9600");
+}
+
+TEST_F(UpdateHandOverTest, AMainFileMarkedWithAtStaysAtTheSlowRate) {
+  const auto image = MeterImage();
+  // Loader 1.61 could take 38400.
+  sim::Instrument& meter = RunFromOk("msp430-2xx-meter", MeterEntry("23080", "22150", "MSP2XX.TXT@"), image);
+  EXPECT_EQ(m_form->Record().MainFile, "MSP2XX.TXT");
+  EXPECT_EQ(m_form->Record().KeepSlowRate[0], 1);
+  ExpectSuccess(meter, image);
+  const auto sessions = LoaderSessions(meter);
+  ASSERT_EQ(sessions.size(), 1u);
+  ASSERT_GE(sessions[0].size(), 3u);
+  // Version and password, then the erase at once: no rate-change command.
+  EXPECT_EQ(Strings(sessions[0].begin(), sessions[0].begin() + 3),
+            (Strings{"1E@5858/9600", "10@FFFF/9600", "16@FC00/9600"}));
+  EXPECT_TRUE(OnlyCommands(sessions[0], {"20"}).empty());
+  for (const auto& e : sessions[0]) EXPECT_NE(e.find("/9600"), std::string::npos) << e;
+}
+
+TEST_F(UpdateHandOverTest, ANewerSecondFileGoesToTheSecondProcessorAfterTheMainFile) {
+  // The instrument reports "1.00,1.00"; the package has 1.01 for both.
+  const auto main = MeterImage();
+  const auto second = MeterImage(0xC000, 300, '1', 9);
+  m_folder.Write("MSP2XX.TXT", TiTxt(main));
+  m_folder.Write("MSP2ND.TXT", TiTxt(second));
+  EntrySpec entry = MeterEntry("23084", "22154");
+  entry.progFile3 = "MSP2ND.TXT";
+  entry.swKenn3 = entry.swKenn2;
+  // The flash as each loader session finds it.
+  std::vector<bool> mainInFlash;
+  sim::Instrument* meter = nullptr;
+  onLoader = [&](sim::InstrumentModel&) {
+    mainInFlash.push_back(bool(FlashHoldsImage(meter->Flash(), main)));
   };
-  sim::Instrument& meter = m_faultRack.Place(2, sim::LoadShippedProfile("msp430-2xx-meter"));
-  Start("Language=1\r\n", {MeterEntry()});
+  meter = &m_faultRack.Place(1, sim::LoadShippedProfile("msp430-2xx-dual-meter"));
+  update::TUpdateForm& form = Start("Language=1\r\n", {entry});
   PressOk();
   RunToEnd();
-  ASSERT_EQ(MemoContaining(kAbortEnglish).size(), 1u);
+  EXPECT_EQ(form.Record().DeviceVersion2, 1000);
+  EXPECT_EQ(form.Record().FileVersion2, 1010);
+  EXPECT_EQ(MemoContaining("The download may last up to 3 minutes !").size(), 1u);
+  ExpectSuccess(*meter, second);
+  EXPECT_EQ(mainInFlash, (std::vector<bool>{false, true})) << "the main file is in before the second starts";
 
-  // The retry finds no file: it fails before anything is sent, visibly.
-  const std::string file = (m_folder.Path() / "MSP2XX.TXT").string();
-  std::filesystem::rename(file, file + ".away");
-  const size_t boxes = m_view.boxes.size();
-  PressOk();
-  RunToEnd();
-  ASSERT_EQ(MemoContaining(kAbortEnglish).size(), 1u);
-  EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
-  EXPECT_FALSE(m_view.Visible(Control::WaitPanel)) << "never stuck behind the wait panel";
-  EXPECT_GT(m_view.boxes.size(), boxes) << "the file error is shown";
+  // The main file through A.5588, the second through A.5566 of mode 1,
+  // each with its reset-vector question; then the closing command.
+  const auto programs = ProgramSessions(*meter);
+  ASSERT_EQ(programs.size(), 3u);
+  EXPECT_EQ(programs[0], kIdentAndRequest);
+  EXPECT_EQ(programs[1], (Strings{"A.1000", "A.5555", "A.5566#QT48"}));
+  const auto sessions = LoaderSessions(*meter);
+  ASSERT_EQ(sessions.size(), 2u);
+  for (const Strings& s : sessions) {
+    ASSERT_GT(s.size(), 3u);
+    EXPECT_EQ(Strings(s.begin(), s.begin() + 3), kFastStart);
+    EXPECT_EQ(s.back(), "1A@C000/38400");
+  }
+  // The second session writes the second file's blocks.
+  EXPECT_EQ(OnlyCommands(sessions[1], {"12"}),
+            (Strings{"12@FF00/38400", "12@C000/38400", "12@C0F0/38400", "12@FFFE/38400"}));
+}
 
-  // And the next retry, with the file back, programs the instrument.
-  std::filesystem::rename(file + ".away", file);
-  PressOk();
-  RunToEnd();
-  EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
-  EXPECT_TRUE(FlashHoldsImage(meter.Flash(), image));
+TEST_F(UpdateHandOverTest, ProzTyp5438TakesTheImageThroughThe5xxLoader) {
+  const std::vector<Section> image{
+      {0x1800, Pattern(64, 11)}, {0x5C00, VersionThen(Pattern(500, 12))}, {0xFFE0, Vectors(0x5C00)}};
+  EntrySpec entry = MeterEntry("23083", "22153", "MSP5XX.TXT");
+  entry.swKenn2 = "@5C00\\r\\n";
+  entry.prozTyp = "5438";
+  sim::Instrument& meter = RunFromOk("msp430-5xx-meter", entry, image);
+  EXPECT_EQ(m_form->Record().DeviceNumber, 21560);
+  ExpectSuccess(meter, image);
+  EXPECT_EQ(ProgramSessions(meter).front(), kIdentAndRequest);
+
+  const auto sessions = LoaderSessions(meter);
+  ASSERT_EQ(sessions.size(), 1u);
+  const Strings& s = sessions[0];
+  // Password, version, device ID at 9600 (each once: a line error that
+  // comes with an answer leaves the bytes to the programmer); the switch;
+  // the erase from
+  // 0xFC00 (0xFE00 waits) down to the code, the info segment left out.
+  Strings expected{"11@0/9600", "19@0/9600", "18@1A04/9600", "52@0/38400"};
+  for (const auto& e : SegmentRun("12", 0xFC00, 0x5C00, 38400)) expected.push_back(e);
+  const Strings blocks{"1800", "5C00", "5CF0", "5DE0", "FFE0"};
+  for (const auto& b : blocks) {
+    if (b == "FFE0") expected.push_back("12@FFFF/38400");
+    expected.push_back("10@" + b + "/38400");
+  }
+  for (const auto& b : blocks) expected.push_back("18@" + b + "/38400");
+  expected.push_back("17@5C00/38400");
+  EXPECT_EQ(s, expected);
 }
 
 TEST_F(UpdateHandOverTest, AnswerThirtySetsTheClockInSecondsSinceTheLastDayOf2002) {

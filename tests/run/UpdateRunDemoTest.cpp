@@ -39,6 +39,7 @@ constexpr Outcome kOutcomes[] = {
     {"msp430-2xx-large-meter", kSuccess, nullptr},
     {"msp430-5xx-meter", kSuccess, nullptr},
     {"msp430-1xx-meter", kSuccess, nullptr},
+    {"msp430-2xx-dual-meter", kSuccess, nullptr},
 };
 
 class UpdateRunDemoTest : public UpdateRunTest, public ::testing::WithParamInterface<Outcome> {};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -14,10 +15,12 @@
 
 #include "PackageFolder.h"
 #include "RecordingView.h"
+#include "TiTxtText.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "sim/line/SimInstrumentRack.h"
 #include "sim/model/AsciiModel.h"
+#include "sim/model/ModelRegistry.h"
 #include "sim/model/ShippedProfiles.h"
 #include "update/TUpdateForm.h"
 #include "update/versions/VersionNumber.h"
@@ -201,15 +204,125 @@ class UpdateRunTest : public ::testing::Test {
   std::vector<int32_t> m_downloads;  // the download codes the stand-in took
 };
 
-// The demo-like entry of the bench pH meter (profile ph-meter).
-inline EntrySpec PhMeterEntry(const std::string& devStart = "1") {
+// A device block with the keys that tell instruments apart; the others
+// keep their defaults.
+inline EntrySpec MakeEntry(const std::string& devStart, const std::string& deviceNrDef,
+                           const std::string& deviceNr, const std::string& deviceName,
+                           const std::string& mainFile) {
   EntrySpec e;
   e.devStartCmd = devStart;
-  e.deviceNrDef = "22074";
-  e.deviceNr = "23010";
-  e.deviceName = "pH Meter";
-  e.progFile2 = "PH_METER.TXT";
+  e.deviceNrDef = deviceNrDef;
+  e.deviceNr = deviceNr;
+  e.deviceName = deviceName;
+  e.progFile2 = mainFile;
   return e;
 }
+
+// The demo-like entry of the bench pH meter (profile ph-meter).
+inline EntrySpec PhMeterEntry(const std::string& devStart = "1") {
+  return MakeEntry(devStart, "22074", "23010", "pH Meter", "PH_METER.TXT");
+}
+
+constexpr const char* kSuccessEnglish = "Download successfully completed !";
+constexpr const char* kAbortEnglish = "No instrument.";  // AbbruchtextE of kTextBlock
+
+// The image of a 2xx meter, version 1.01: the version block where the key
+// "@FF00" finds it, code at 0xC000 and the reset vector.
+inline std::vector<testing_support::ImageSection> MeterImage(uint32_t code = 0xC000, size_t codeSize = 600,
+                                                             char minor = '1', uint8_t seed = 7) {
+  return {{0xFF00, {'1', '.', '0', static_cast<uint8_t>(minor), 0, 0xFF}},
+          {code, testing_support::Pattern(codeSize, seed)},
+          {0xFFFE, {static_cast<uint8_t>(code), static_cast<uint8_t>(code >> 8)}}};
+}
+
+// Code that starts with the version text 1.01, for a key "@ADDRESS".
+inline std::vector<uint8_t> VersionThen(std::vector<uint8_t> code) {
+  code.insert(code.begin(), {'1', '.', '0', '1', 0, 0xFF});
+  return code;
+}
+
+// An MSP430 meter's device block: the version after the key "@FF00".
+inline EntrySpec MeterEntry(const std::string& deviceNr = "23080", const std::string& deviceNrDef = "22150",
+                            const std::string& mainFile = "MSP2XX.TXT") {
+  EntrySpec e = MakeEntry("1", deviceNrDef, deviceNr, "MSP Meter", mainFile);
+  e.swKenn2 = "@FF00\\r\\n";
+  e.flashErase2 = "";
+  e.flashErase3 = "";
+  return e;
+}
+
+// The request half the window's run sends before the loader takes the line.
+inline const std::vector<std::string> kIdentAndRequest{"A.1111", "A.1000", "A.2003", "A.2000",     "A.2001",
+                                                       "A.4001", "A.1000", "A.5577", "A.5588#QT48"};
+
+// Whole downloads from OK: the window's run hands the firmware to a
+// programmer. Instruments on m_faultRack get their loader model handed to
+// onLoader as it takes the line, to plant faults or to look at the flash
+// at that moment.
+class DownloadRunTest : public UpdateRunTest {
+ protected:
+  sim::ModelRegistry FaultRegistry() {
+    sim::ModelRegistry registry = sim::ModelRegistry::WithBuiltins();
+    const sim::ModelRegistry plain = sim::ModelRegistry::WithBuiltins();
+    for (const char* name : {sim::ModelRegistry::kRomBsl, sim::ModelRegistry::kBsl5xx}) {
+      registry.Register(name, [this, plain, name](sim::ModelContext& c) {
+        auto model = plain.Create(name, c);
+        if (onLoader) onLoader(*model);
+        return model;
+      });
+    }
+    return registry;
+  }
+
+  // Runs until the OK button is free again or the window has shown the
+  // success text; at most `seconds` of virtual time, then 5 s more.
+  void RunToEnd(int seconds = 300) {
+    for (int i = 0; i < seconds * 2; ++i) {
+      Run(500);
+      if (m_view.Enabled(Control::OkBitBtn) || !MemoContaining(kSuccessEnglish).empty()) break;
+    }
+    Run(5000);
+  }
+
+  // The commands each run of the instrument's program took, oldest first:
+  // before the first loader, after the loader started it again, ...
+  std::vector<std::vector<std::string>> ProgramSessions(const sim::Instrument& instrument) const {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& model : instrument.History()) {
+      if (auto* ascii = dynamic_cast<const sim::AsciiModel*>(model.get())) out.push_back(ascii->Commands());
+    }
+    return out;
+  }
+
+  // Presses Escape (KeyEvent 27 and a drain, as a key press would) once
+  // `when` holds, checked every 100 ms of virtual time.
+  void PressEscapeWhen(std::function<bool()> when) {
+    m_host.Time().ScheduleAfter(100'000, [this, when] {
+      if (!when()) {
+        PressEscapeWhen(when);
+        return;
+      }
+      m_host.Time().Post([this] {
+        m_form->Queue().PostKey(27);
+        m_form->DrainEvents();
+      });
+    });
+  }
+
+  // A failed download as the user sees it: the one error box, the abort
+  // text, OK free for the retry, no wait panel, no success text.
+  void ExpectFailureShown(const std::string& box) {
+    EXPECT_EQ(MemoContaining(kAbortEnglish).size(), 1u);
+    EXPECT_TRUE(MemoContaining(kSuccessEnglish).empty());
+    EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
+    EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
+    ASSERT_EQ(m_view.boxes.size(), 1u);
+    EXPECT_EQ(m_view.boxes[0].text, box);
+    EXPECT_EQ(m_view.boxes[0].caption, "Error");
+  }
+
+  std::function<void(sim::InstrumentModel&)> onLoader;
+  sim::SimInstrumentRack m_faultRack{m_ports, m_host.Time(), FaultRegistry()};
+};
 
 }  // namespace runtest

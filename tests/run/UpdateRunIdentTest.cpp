@@ -24,12 +24,7 @@ TEST_F(UpdateRunIdentTest, StartMode1SkipsTheFirstCommandAndReadsTwoVersions) {
   m_folder.Write("LAB_MAIN.TXT", TextFirmware("2.11"));
   m_folder.Write("LAB_SEC.TXT", TextFirmware("1.06"));
   Place(1, "lab-meter");  // 9600, "2.10,1.05"
-  EntrySpec lab;
-  lab.devStartCmd = "2";
-  lab.deviceNrDef = "22081";
-  lab.deviceNr = "23510";
-  lab.deviceName = "Lab Meter";
-  lab.progFile2 = "LAB_MAIN.TXT";
+  EntrySpec lab = MakeEntry("2", "22081", "23510", "Lab Meter", "LAB_MAIN.TXT");
   lab.progFile3 = "LAB_SEC.TXT";
   lab.swKenn3 = "SWVER=";
   update::TUpdateForm& form = Start("Language=0\r\nBaud=3\r\n", {lab});
@@ -63,12 +58,7 @@ TEST_F(UpdateRunIdentTest, NoVersionTestAsksForTheSerialNumberAtOnce) {
 TEST_F(UpdateRunIdentTest, AnUnknownVersionGetsABlankSerialNumber) {
   m_folder.Write("METER_F5.TXT", TextFirmware("1.00"));
   Place(1, "meter-f5");  // 2400 baud, X.XX
-  EntrySpec f5;
-  f5.devStartCmd = "6";
-  f5.deviceNrDef = "22120";
-  f5.deviceNr = "23060";
-  f5.deviceName = "Meter F5";
-  f5.progFile2 = "METER_F5.TXT";
+  const EntrySpec f5 = MakeEntry("6", "22120", "23060", "Meter F5", "METER_F5.TXT");
   update::TUpdateForm& form = Start("Language=0\r\nBaud=1\r\n", {f5});
   ASSERT_EQ(form.ConfiguredStartMode(), 5);
   PressOk();
