@@ -27,7 +27,11 @@ size_t BlockEnd(const ImageBlock16& b) {
 
 T_BSL430::T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
                    serial::TComPort& port)
-    : TProgrammerTyp(form, delay, deviceRecord, port) {}
+    : T_BSL430(form, delay, deviceRecord, port, RunConstants{kFileLimit, 8000, 2000}) {}
+
+T_BSL430::T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
+                   serial::TComPort& port, const RunConstants& constants)
+    : TProgrammerTyp(form, delay, deviceRecord, port), m_run(constants) {}
 
 T_BSL430::~T_BSL430() {
   if (m_subscribed) m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
@@ -45,7 +49,8 @@ bool T_BSL430::SendCommand(const std::string& text) {
   return true;
 }
 
-bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit) {
+template <class Image>
+bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t limit) {
   std::string content, error;
   if (!ReadPackageFile(fileName, limit, content, error)) {
     m_form.ShowErrorBox(error, "Error");
@@ -60,6 +65,22 @@ bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, si
   return true;
 }
 
+bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit) {
+  return LoadAnyImage(fileName, image, limit);
+}
+
+bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit) {
+  return LoadAnyImage(fileName, image, limit);
+}
+
+bool T_BSL430::ReadImage(const std::string& fileName) {
+  if (!LoadImage(fileName, m_image, m_run.fileLimit)) return false;
+  m_lastBlock = m_image.LastIndex;
+  m_firstUpper = m_image.FirstUpper;
+  m_lastUpper = m_image.LastUpper;
+  return true;
+}
+
 bool T_BSL430::Program(const std::string& fileName) {
   m_loaderMode = std::clamp(m_deviceRecord.LoaderMode, 0, 2);
   m_askVector = m_deviceRecord.AskResetVector;
@@ -67,10 +88,7 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_blockIndex = 0;
   m_failed = false;
   // A file that cannot be used fails the run before anything is sent.
-  if (!LoadImage(fileName, m_image, kFileLimit)) return false;
-  m_lastBlock = m_image.LastIndex;
-  m_firstUpper = m_image.FirstUpper;
-  m_lastUpper = m_image.LastUpper;
+  if (!ReadImage(fileName)) return false;
   m_progressMax = 8 + 4 * m_lastBlock + 4;
   m_form.ReportProgress(2, m_progressMax);
 
@@ -82,19 +100,10 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_finished = false;
   m_form.ReportProgress(10, -1);
 
-  if (m_deviceRecord.AlreadyInLoader) {
-    if (m_deviceRecord.ResetVectorKnown) {
-      m_vectorWord = m_deviceRecord.ResetVector & 0xFFFF;
-      m_vectorKnown = true;
-    } else {
-      const bool second = m_firstUpper >= 0 || m_deviceRecord.DeviceText.find("23774") != std::string::npos ||
-                          m_deviceRecord.DeviceNumber == 62007;
-      m_vectorWord = ReadHexWord(second ? kDefaultVector2 : kDefaultVector1);
-    }
-    EnterLoader(m_deviceRecord.SyncFirst);
-  } else {
+  if (m_deviceRecord.AlreadyInLoader)
+    StartInLoader();
+  else
     SendCommand("A.1000\r\n");
-  }
 
   RunEventLoop(m_finished);
 
@@ -103,7 +112,7 @@ bool T_BSL430::Program(const std::string& fileName) {
     m_port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   else
     m_port.LoadLastV24Parameter();
-  Wait(2000);
+  Wait(m_run.restoreWaitMs);
   m_form.ReportProgress(1, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = false;
@@ -112,10 +121,26 @@ bool T_BSL430::Program(const std::string& fileName) {
   return !m_failed;
 }
 
+void T_BSL430::StartInLoader() {
+  if (m_deviceRecord.ResetVectorKnown) {
+    m_vectorWord = m_deviceRecord.ResetVector & 0xFFFF;
+    m_vectorKnown = true;
+  } else {
+    const bool second = m_firstUpper >= 0 || m_deviceRecord.DeviceText.find("23774") != std::string::npos ||
+                        m_deviceRecord.DeviceNumber == 62007;
+    m_vectorWord = ReadHexWord(second ? kDefaultVector2 : kDefaultVector1);
+  }
+  EnterLoader(m_deviceRecord.SyncFirst);
+}
+
 void T_BSL430::ShowError() {
   if (m_errorStep > 15) m_errorStep = 16;
   m_form.ShowErrorBox(m_form.ErrorText(m_errorStep), "Error");
   m_errorStepSaved = m_errorStep;
+}
+
+const char* T_BSL430::DefaultVectorText() const {
+  return m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2 : kDefaultVector1;
 }
 
 core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event event) {
@@ -147,14 +172,13 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
     case 10010:
       if (m_deviceRecord.ImageByChipId) {
         m_loaderMode = 2;
-        m_askVector = false;
+        if (ChipIdImageSkipsQuestion()) m_askVector = false;
       }
       Wait(1000);
       if (m_askVector)
         SendCommand(kAsk[m_loaderMode]);
       else
-        OnVectorText(m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2
-                                                                               : kDefaultVector1);
+        OnVectorText(DefaultVectorText());
       return core::ClearEvent();
     case 10011:
       if (m_vectorKnown && !m_loaderActive) EnterLoader(true);
@@ -173,6 +197,10 @@ void T_BSL430::OnVectorText(const char* text) {
   m_vectorKnown = true;
   m_deviceRecord.ResetVector = m_vectorWord;
   m_deviceRecord.ResetVectorKnown = true;
+  SendHandOver();
+}
+
+void T_BSL430::SendHandOver() {
   SendCommand(kHandOver[m_loaderMode]);
 }
 
@@ -181,12 +209,16 @@ void T_BSL430::EnterLoader(bool sync) {
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
   m_port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
   m_port.ChangeHandShake(serial::NoHandshake);
-  Wait(8000);
+  Wait(m_run.entryWaitMs);
   // What came before the loader ran (the hand-over answer at the old
   // settings) is noise to the loader protocol.
   m_port.ClearBuffer(kPurgeRx);
   m_rx.clear();
   m_timerSlot = m_form.Slots().StartSlot(kLoaderSlotMs);
+  StartLoaderProtocol(sync);
+}
+
+void T_BSL430::StartLoaderProtocol(bool sync) {
   if (sync)
     SyncThen(&T_BSL430::StepVersion);
   else
@@ -208,18 +240,17 @@ void T_BSL430::ReadPort() {
 void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
   const size_t room = kRxCapacity - std::min(kRxCapacity, m_rx.size());
   if (bytes) m_rx.insert(m_rx.end(), bytes, bytes + std::min(count, room));
-  for (const BslReceipt& r : ScanRomBsl(m_rx)) {
+  for (const BslReceipt& r : ScanReceived(m_rx)) {
     if (m_finished) return;
     switch (r.kind) {
       case BslReceipt::Kind::Frame:
-        m_form.ReportProgress(3, 1);
-        if (m_answerStep) (this->*m_answerStep)(r.frame);
+        OnFrame(r.frame);
         break;
       case BslReceipt::Kind::BadFrame:
         break;  // the slot's expiry retries
       case BslReceipt::Kind::Ack:
         m_form.ReportProgress(3, 1);
-        if (m_ackStep) (this->*m_ackStep)();
+        OnAck();
         break;
       case BslReceipt::Kind::Nak:
         m_form.ReportProgress(3, 1);
@@ -227,6 +258,19 @@ void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
         break;
     }
   }
+}
+
+std::vector<BslReceipt> T_BSL430::ScanReceived(std::vector<uint8_t>& buffer) {
+  return ScanRomBsl(buffer);
+}
+
+void T_BSL430::OnFrame(const std::vector<uint8_t>& frame) {
+  m_form.ReportProgress(3, 1);
+  if (m_answerStep) (this->*m_answerStep)(frame);
+}
+
+void T_BSL430::OnAck() {
+  if (m_ackStep) (this->*m_ackStep)();
 }
 
 void T_BSL430::RetryRule(bool timeOut) {
