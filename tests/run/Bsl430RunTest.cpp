@@ -13,11 +13,7 @@
 
 namespace {
 
-using bsltest::FlashHolds;
-using bsltest::Pattern;
-using bsltest::TestWindow;
-using bsltest::TiTxt;
-using bsltest::Vectors;
+using namespace bsltest;
 using programmers::ProgrammerRecord;
 using programmers::T_BSL430;
 using sim::RomBslModel;
@@ -37,47 +33,8 @@ std::string Image2xx() {
   return TiTxt({{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, Vectors(0xC000)}});
 }
 
-// The loader model's commands as "CMD@ADDRESS/BAUD", for order checks.
-std::vector<std::string> Trace(const sim::Instrument& instrument) {
-  std::vector<std::string> out;
-  for (const auto& model : instrument.History()) {
-    const auto* bsl = dynamic_cast<const RomBslModel*>(model.get());
-    if (!bsl) continue;
-    for (const auto& c : bsl->Commands()) {
-      char text[40];
-      std::snprintf(text, sizeof text, "%02X@%X/%u%s", c.command, static_cast<unsigned>(c.address),
-                    static_cast<unsigned>(c.baud), c.acknowledged ? "" : " NAK");
-      out.push_back(text);
-    }
-  }
-  return out;
-}
-
-const RomBslModel* LoaderOf(const sim::Instrument& instrument) {
-  for (const auto& model : instrument.History()) {
-    if (const auto* bsl = dynamic_cast<const RomBslModel*>(model.get())) return bsl;
-  }
-  return nullptr;
-}
-
-struct BslRun {
-  TestWindow window;
-  ProgrammerRecord record;
-  sim::Instrument* instrument = nullptr;
-
-  BslRun(const std::string& profile, const std::string& image) {
-    instrument = &window.Connect(bsltest::Profile(profile), serial::B__4800);
-    window.WriteFile("FW.TXT", image);
-  }
-  bool Program(const std::string& file = "fw.txt") {
-    T_BSL430 programmer(window, window.delay, record, *window.port);
-    const bool ok = programmer.Program(file);
-    lastError = programmer.LastError();
-    if (std::getenv("BSL_TRACE"))
-      for (const auto& t : Trace(*instrument)) std::fprintf(stderr, "  %s\n", t.c_str());
-    return ok;
-  }
-  int32_t lastError = -1;
+struct BslRun : bsltest::ProgrammerRun<T_BSL430, RomBslModel> {
+  using ProgrammerRun::ProgrammerRun;
 };
 
 TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
@@ -108,14 +65,9 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
   EXPECT_EQ(sent[1], "A.5577\r\n");
   EXPECT_EQ(sent[2], "A.5588#QT48\r\n");
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   std::vector<std::string> expected{"1E@5858/9600", "10@FFFF/9600", "20@8C80/38400"};
-  for (uint32_t a = 0xFC00; a >= 0xC000; a -= 0x200)
-    expected.push_back("16@" + [&] {
-      char t[8];
-      std::snprintf(t, sizeof t, "%X", a);
-      return std::string(t);
-    }() + "/38400");
+  for (uint32_t a = 0xFC00; a >= 0xC000; a -= 0x200) expected.push_back("16@" + Hex(a) + "/38400");
   expected.push_back("16@1080/38400");
   // Blocks: info 0x1080, code 0xC000 0xC0F0 0xC1E0, vectors 0xFFE0.
   expected.push_back("12@1080/38400");
@@ -132,7 +84,7 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
     if (i >= expected.size() || i >= trace.size() || trace[i] != expected[i])
       ADD_FAILURE() << i << ": " << (i < trace.size() ? trace[i] : "-") << " / "
                     << (i < expected.size() ? expected[i] : "-");
-  EXPECT_TRUE(LoaderOf(*run.instrument)->Started());
+  EXPECT_TRUE(run.Loader()->Started());
   // The port is back at the settings it had before the run.
   const auto format = run.window.ports.Line(1)->PortFormat();
   EXPECT_EQ(format.baud, 4800u);
@@ -159,12 +111,6 @@ const char* const k1xxProfile =
     "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
     "bsl = family 1xx chip 0xF149 version 1.10 reset 0xC000\n";
 
-std::string Hex(uint32_t value) {
-  char t[12];
-  std::snprintf(t, sizeof t, "%X", static_cast<unsigned>(value));
-  return t;
-}
-
 TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
   const auto low = Pattern(400, 3), up1 = Pattern(300, 4), up2 = Pattern(40, 5);
   // The vector section stands before the upper part: it is moved behind it.
@@ -183,7 +129,7 @@ TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
   EXPECT_TRUE(flash.IsErased(0x3100 + 400, 0xFFE0 - 0x3100 - 400));
   EXPECT_EQ(run.record.ResetVector, 0x3100);  // the second default vector, not asked
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   // Version refused, password, version read at 0x0FF0, password again, baud.
   ASSERT_GE(trace.size(), 8u);
   EXPECT_EQ(trace[0], "1E@5858/9600 NAK");
@@ -228,7 +174,7 @@ TEST(Bsl430Run, Loader110GetsThePatchFirst) {
   EXPECT_TRUE(FlashHolds(flash, 0xFFE0, Vectors(0xC000)));
   EXPECT_TRUE(flash.IsErased(0xC000 + 500, 0xFFE0 - 0xC000 - 500));
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   ASSERT_GE(trace.size(), 9u);
   // 1.10 has no version command: password, version read, password; then
   // the loader is restarted, the password given again and the patch
@@ -252,8 +198,8 @@ TEST(Bsl430Run, Loader110GetsThePatchFirst) {
   }
   EXPECT_EQ(writes, 5);  // 0x1080, 0xC000, 0xC0F0, 0xC1E0, 0xFFE0
   EXPECT_EQ(reads, 5);
-  EXPECT_EQ(LoaderOf(*run.instrument)->PatchRuns(), 10u);
-  EXPECT_EQ(LoaderOf(*run.instrument)->StartAddress(), 0xC000u);
+  EXPECT_EQ(run.Loader()->PatchRuns(), 10u);
+  EXPECT_EQ(run.Loader()->StartAddress(), 0xC000u);
   EXPECT_EQ(run.record.ResetVector, 0xC000);  // the first default vector, not asked
 }
 
@@ -263,10 +209,7 @@ TEST(Bsl430Run, KeepSlowRateStaysAt9600) {
   run.record.KeepSlowRate = {true, false};
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
-  for (const auto& entry : Trace(*run.instrument)) {
-    EXPECT_NE(entry.substr(0, 2), "20");
-    EXPECT_NE(entry.find("/9600"), std::string::npos) << entry;
-  }
+  bsltest::ExpectAllAt9600(run.Trace(), "20");
 }
 
 TEST(Bsl430Run, RestoreSlowParametersLeavesThePortAt9600TwoStopBits) {
@@ -289,7 +232,7 @@ TEST(Bsl430Run, AStepNakedFourTimesFailsAfterThreeRetriesAndThreeAreSurvived) {
     };
     const bool ok = run.Program();
     int writesOfFirst = 0;
-    for (const auto& entry : Trace(*run.instrument)) writesOfFirst += entry.rfind("12@1080/", 0) == 0 ? 1 : 0;
+    for (const auto& entry : run.Trace()) writesOfFirst += entry.rfind("12@1080/", 0) == 0 ? 1 : 0;
     if (naks == 3) {
       EXPECT_TRUE(ok);
       EXPECT_EQ(writesOfFirst, 4);
@@ -313,7 +256,7 @@ TEST(Bsl430Run, AReadBackDifferenceFailsTheRun) {
   EXPECT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 9);
   EXPECT_EQ(run.window.boxes.size(), 1u);
-  EXPECT_FALSE(LoaderOf(*run.instrument)->Started());
+  EXPECT_FALSE(run.Loader()->Started());
 }
 
 TEST(Bsl430Run, ASilentLoaderFailsAfterTheRetries) {
@@ -350,7 +293,7 @@ TEST(Bsl430Run, EscapeEndsTheRun) {
   });
   EXPECT_FALSE(run.Program());
   EXPECT_LT(time.TickCount(), 30000u);
-  EXPECT_FALSE(LoaderOf(*run.instrument)->Started());
+  EXPECT_FALSE(run.Loader()->Started());
 }
 
 TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {
@@ -390,7 +333,7 @@ TEST(Bsl430Run, AnInstrumentAlreadyInItsLoaderIsProgrammedAtOnce) {
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xFFE0, Vectors(0xC000)));
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.front(), "1E@5858/9600");  // no request commands, the version first
 }
@@ -412,7 +355,7 @@ TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
     ASSERT_TRUE(run.Program()) << slow;
     EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
     EXPECT_EQ(run.record.KeepSlowRate[1], slow);
-    const auto trace = Trace(*run.instrument);
+    const auto trace = run.Trace();
     const bool switched = std::find(trace.begin(), trace.end(), "20@87E0/38400") != trace.end();
     EXPECT_EQ(switched, !slow);
     EXPECT_EQ(trace.back(), slow ? "1A@C000/9600" : "1A@C000/38400");

@@ -8,11 +8,7 @@
 
 namespace {
 
-using bsltest::FlashHolds;
-using bsltest::Pattern;
-using bsltest::TestWindow;
-using bsltest::TiTxt;
-using bsltest::Vectors;
+using namespace bsltest;
 using programmers::ProgrammerRecord;
 using programmers::T_BSL_54XX_430;
 using sim::Bsl5xxModel;
@@ -28,52 +24,10 @@ const std::vector<uint8_t> kInfo = Pattern(64, 11);
 const std::vector<uint8_t> kCode = Pattern(700, 12);
 const std::vector<uint8_t> kUpper = Pattern(300, 13);
 
-const Bsl5xxModel* LoaderOf(const sim::Instrument& instrument) {
-  for (const auto& model : instrument.History()) {
-    if (const auto* bsl = dynamic_cast<const Bsl5xxModel*>(model.get())) return bsl;
-  }
-  return nullptr;
-}
-
-std::vector<std::string> Trace(const sim::Instrument& instrument) {
-  std::vector<std::string> out;
-  if (const Bsl5xxModel* bsl = LoaderOf(instrument)) {
-    for (const auto& c : bsl->Commands()) {
-      char text[48];
-      std::snprintf(text, sizeof text, "%02X@%X/%u", c.command, static_cast<unsigned>(c.address),
-                    static_cast<unsigned>(c.baud));
-      out.push_back(
-          text + std::string(c.status != 0 && c.status != 0xFF ? " status " + std::to_string(c.status) : ""));
-    }
-  }
-  return out;
-}
-
-std::string Hex(uint32_t value) {
-  char t[12];
-  std::snprintf(t, sizeof t, "%X", static_cast<unsigned>(value));
-  return t;
-}
-
-struct Run5xx {
-  TestWindow window;
-  ProgrammerRecord record;
-  sim::Instrument* instrument = nullptr;
-  int32_t lastError = -1;
-
-  explicit Run5xx(const std::string& image) {
-    instrument = &window.Connect(bsltest::Profile(k5xxProfile), serial::B__4800);
-    window.WriteFile("FW5438.TXT", image);
+struct Run5xx : bsltest::ProgrammerRun<T_BSL_54XX_430, Bsl5xxModel> {
+  explicit Run5xx(const std::string& image) : ProgrammerRun(k5xxProfile, image) {
     record.DeviceNumber = 21560;
     record.AskResetVector = true;
-  }
-  bool Program() {
-    T_BSL_54XX_430 programmer(window, window.delay, record, *window.port);
-    const bool ok = programmer.Program("fw5438.txt");
-    lastError = programmer.LastError();
-    if (std::getenv("BSL_TRACE"))
-      for (const auto& t : Trace(*instrument)) std::fprintf(stderr, "  %s\n", t.c_str());
-    return ok;
   }
 };
 
@@ -96,7 +50,7 @@ TEST(Bsl5xxRun, ImageWithUpperPartAndEraseTop) {
   EXPECT_TRUE(flash.IsErased(0x10000 + 300, 0x20000 - 0x10000 - 300));
   EXPECT_EQ(run.record.ResetVector, 0x5C00);
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   ASSERT_GT(trace.size(), 6u);
   EXPECT_EQ(trace[0], "11@0/9600");
   EXPECT_EQ(trace[1], "19@0/9600");
@@ -120,7 +74,7 @@ TEST(Bsl5xxRun, ImageWithUpperPartAndEraseTop) {
   expected.push_back("18@FFE0/38400");
   expected.push_back("17@5C00/38400");
   EXPECT_EQ(rest, expected);
-  EXPECT_TRUE(LoaderOf(*run.instrument)->Started());
+  EXPECT_TRUE(run.Loader()->Started());
   EXPECT_EQ(run.window.ports.Line(1)->PortFormat().baud, 4800u);
 }
 
@@ -133,10 +87,7 @@ TEST(Bsl5xxRun, KeepSlowRateAndTheDefaultVectorWithoutAsking) {
   run.record.KeepSlowRate = {true, false};
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
-  for (const auto& t : Trace(*run.instrument)) {
-    EXPECT_NE(t.substr(0, 2), "52");
-    EXPECT_NE(t.find("/9600"), std::string::npos) << t;
-  }
+  bsltest::ExpectAllAt9600(run.Trace(), "52");
 }
 
 TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {
@@ -147,7 +98,7 @@ TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {
   EXPECT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 4);
   EXPECT_EQ(run.window.boxes.size(), 1u);
-  EXPECT_EQ(Trace(*run.instrument).size(), 1u);
+  EXPECT_EQ(run.Trace().size(), 1u);
 }
 
 TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
@@ -159,7 +110,7 @@ TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
     };
     const bool ok = run.Program();
     int writesOfFirst = 0;
-    for (const auto& t : Trace(*run.instrument)) writesOfFirst += t.rfind("10@1800/", 0) == 0 ? 1 : 0;
+    for (const auto& t : run.Trace()) writesOfFirst += t.rfind("10@1800/", 0) == 0 ? 1 : 0;
     EXPECT_EQ(writesOfFirst, 3) << refusals;
     EXPECT_EQ(ok, refusals == 2);
     if (!ok) {
@@ -175,7 +126,7 @@ TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {
   Run5xx run(TiTxt({{0xFFE0, Vectors(0x5C00)}}));
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xFFE0, Vectors(0x5C00)));
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   for (const auto& t : trace) {
     if (t.rfind("12@", 0) == 0) {
       EXPECT_GT(std::stoul(t.substr(3), nullptr, 16), 0x1800u) << t;
