@@ -51,7 +51,7 @@ void Bsl5xxModel::Message(uint8_t status, uint64_t delayMicros) {
 }
 
 void Bsl5xxModel::Receive(const ModelInput& input, uint64_t nowMicros) {
-  if (m_started || m_hung) return;
+  if (m_started) return;
   m_now = nowMicros;
   const bool stale = nowMicros - m_lastByte > kPacketGapMicros;
   m_lastByte = nowMicros;
@@ -108,7 +108,7 @@ void Bsl5xxModel::Execute() {
   const auto address = [&] { return uint32_t{core[1]} | uint32_t{core[2]} << 8 | uint32_t{core[3]} << 16; };
   const bool addressed = cmd == 0x10 || cmd == 0x12 || cmd == 0x17 || cmd == 0x18;
   m_current = Command{cmd, addressed && length >= 4 ? address() : 0, 0, m_baud, 0xFF};
-  if (HangsAt(cmd, m_current.address)) {
+  if (Ignores(cmd, m_current.address)) {
     m_commands.push_back(m_current);
     return;
   }

@@ -31,14 +31,11 @@ void BslModelBase::Answer(std::vector<uint8_t> bytes, uint64_t delayMicros) {
   if (!m_silent) Emit(std::move(bytes), delayMicros);
 }
 
-bool BslModelBase::HangsAt(uint8_t command, uint32_t address) {
-  if (m_silentAt && m_silentAt->command == command && m_silentAt->address == address) {
-    m_silentAt.reset();
-    m_silent = true;
-    m_hung = true;
-    Note("loader hangs");
-  }
-  return m_hung;
+bool BslModelBase::Ignores(uint8_t command, uint32_t address) {
+  if (m_ignore.count <= 0 || m_ignore.command != command || m_ignore.address != address) return false;
+  --m_ignore.count;
+  Note("loader missed a frame");
+  return true;
 }
 
 void BslModelBase::StartFirmware(uint32_t address) {

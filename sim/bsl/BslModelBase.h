@@ -26,11 +26,11 @@ class BslModelBase : public InstrumentModel {
   bool Started() const { return m_started; }
   uint32_t StartAddress() const { return m_startAddress; }
 
-  // Faults for tests: answer nothing at all from now on; or, from the first
-  // frame with `command` at `address` on, take nothing in and answer nothing
-  // (a loader that hangs there; the command is not carried out).
+  // Faults for tests: answer nothing at all from now on; or take the next
+  // `count` frames with `command` at `address` in without carrying them out
+  // or answering them (a loader that missed them).
   void GoSilent() { m_silent = true; }
-  void GoSilentAt(uint8_t command, uint32_t address) { m_silentAt = {command, address}; }
+  void IgnoreAt(uint8_t command, uint32_t address, int count = 1) { m_ignore = {command, address, count}; }
 
  protected:
   explicit BslModelBase(ModelContext& context);
@@ -38,8 +38,8 @@ class BslModelBase : public InstrumentModel {
   void ScheduleSwitch(uint32_t baud, uint64_t nowMicros);
   // Emits unless the loader has gone silent.
   void Answer(std::vector<uint8_t> bytes, uint64_t delayMicros);
-  // Whether the loader hangs at this command (GoSilentAt) or already hangs.
-  bool HangsAt(uint8_t command, uint32_t address);
+  // Whether this frame is one to ignore (IgnoreAt); counts it.
+  bool Ignores(uint8_t command, uint32_t address);
   // Load PC into the firmware: the instrument's ASCII side takes the line.
   void StartFirmware(uint32_t address);
 
@@ -48,17 +48,17 @@ class BslModelBase : public InstrumentModel {
   uint32_t m_baud = 9600;
   bool m_started = false;
   bool m_silent = false;
-  bool m_hung = false;  // takes nothing in any more
 
  private:
-  struct SilentAt {
-    uint8_t command;
-    uint32_t address;
+  struct Ignore {
+    uint8_t command = 0;
+    uint32_t address = 0;
+    int count = 0;
   };
   uint32_t m_nextBaud = 0;
   std::optional<uint64_t> m_switchAt;
   uint32_t m_startAddress = 0;
-  std::optional<SilentAt> m_silentAt;
+  Ignore m_ignore;
 };
 
 }  // namespace sim

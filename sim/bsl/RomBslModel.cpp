@@ -49,7 +49,7 @@ void RomBslModel::SendData(const std::vector<uint8_t>& data) {
 }
 
 void RomBslModel::Receive(const ModelInput& input, uint64_t nowMicros) {
-  if (m_started || m_hung) return;
+  if (m_started) return;
   const bool stale = nowMicros - m_lastByte > kFrameGapMicros;
   m_lastByte = nowMicros;
   if (!input.IntactAt(Format())) {
@@ -132,7 +132,7 @@ void RomBslModel::Execute(uint64_t nowMicros) {
     done();
     return;
   }
-  if (HangsAt(cmd, al + (m_offset << 16))) {
+  if (Ignores(cmd, al + (m_offset << 16))) {
     done();
     return;
   }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/EventHandler.h"
 #include "programmers/BslFrames.h"
@@ -122,15 +123,43 @@ bool T_BSL430::Program(const std::string& fileName) {
 }
 
 void T_BSL430::StartInLoader() {
-  if (m_deviceRecord.ResetVectorKnown) {
-    m_vectorWord = m_deviceRecord.ResetVector & 0xFFFF;
+  const LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  if (table.tableKnown) {
+    // What the last run left in the chip: after a failure past the vector
+    // erase the old reset vector no longer opens the loader.
+    m_password = table.vectorTable;
+    m_passwordFromRecord = true;
+    m_vectorWord = m_password[30] | (m_password[31] << 8);
+    m_vectorKnown = true;
+  } else if (m_deviceRecord.ResetVectorKnown) {
+    SetPasswordFromVector(m_deviceRecord.ResetVector & 0xFFFF);
     m_vectorKnown = true;
   } else {
     const bool second = m_firstUpper >= 0 || m_deviceRecord.DeviceText.find("23774") != std::string::npos ||
                         m_deviceRecord.DeviceNumber == 62007;
-    m_vectorWord = ReadHexWord(second ? kDefaultVector2 : kDefaultVector1);
+    SetPasswordFromVector(ReadHexWord(second ? kDefaultVector2 : kDefaultVector1));
   }
+  // Where the record cannot know (the tool was restarted since), the chip
+  // may hold an erased table: each refusal of one password tries the other.
+  // A 2xx erases itself on a wrong password, so the erased table is right
+  // after the first refusal; a 1xx/4xx refuses without harm.
+  m_otherPassword.fill(0xFF);
+  m_hasOtherPassword = m_password != m_otherPassword;
   EnterLoader(m_deviceRecord.SyncFirst);
+}
+
+void T_BSL430::SetPasswordFromVector(int32_t word) {
+  m_vectorWord = word;
+  m_password.fill(kPasswordFill);
+  m_password[30] = static_cast<uint8_t>(word);
+  m_password[31] = static_cast<uint8_t>(word >> 8);
+}
+
+std::vector<uint8_t> T_BSL430::PasswordPayload() const {
+  // AL AH LL LH carry nothing for this command.
+  std::vector<uint8_t> payload(4, kPasswordFill);
+  payload.insert(payload.end(), m_password.begin(), m_password.end());
+  return payload;
 }
 
 void T_BSL430::ShowError() {
@@ -193,7 +222,7 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
 }
 
 void T_BSL430::OnVectorText(const char* text) {
-  m_vectorWord = ReadHexWord(text);
+  SetPasswordFromVector(ReadHexWord(text));
   m_vectorKnown = true;
   m_deviceRecord.ResetVector = m_vectorWord;
   m_deviceRecord.ResetVectorKnown = true;
@@ -207,7 +236,11 @@ void T_BSL430::SendHandOver() {
 void T_BSL430::EnterLoader(bool sync) {
   m_loaderActive = true;
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  m_port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
+  // A loader entered by the hand-over starts at 9600; one that a failed run
+  // left behind listens at the rate that run switched it to.
+  bool& at38400 = m_deviceRecord.LoaderState.at38400;
+  if (!m_deviceRecord.AlreadyInLoader) at38400 = false;
+  m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
   m_port.ChangeHandShake(serial::NoHandshake);
   Wait(m_run.entryWaitMs);
   // What came before the loader ran (the hand-over answer at the old
@@ -235,6 +268,23 @@ void T_BSL430::ReadPort() {
   const int32_t n = m_port.Read(buffer.data(), static_cast<uint32_t>(room));
   if (n < 0) return;
   ReceiveBytes(buffer.data(), static_cast<size_t>(n));
+}
+
+void T_BSL430::NoteAcknowledged() {
+  const uint8_t command = std::exchange(m_sentCommand, 0);
+  const std::vector<uint8_t>& p = m_sentPayload;
+  if (p.size() < 4) return;
+  LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  const uint32_t address = p[0] | (p[1] << 8);
+  if (command == 0x10 && p.size() == 4 + LoaderStateRecord::kTableSize) {
+    table.Accepted(p.data() + 4);
+  } else if (m_offsetActive) {
+    return;  // the upper 64 KiB holds no vectors
+  } else if (command == 0x16) {
+    table.SegmentErased(address);
+  } else if (command == 0x12) {
+    table.Written(address, p.data() + 4, p.size() - 4);
+  }
 }
 
 void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
@@ -270,6 +320,7 @@ void T_BSL430::OnFrame(const std::vector<uint8_t>& frame) {
 }
 
 void T_BSL430::OnAck() {
+  NoteAcknowledged();
   if (m_ackStep) (this->*m_ackStep)();
 }
 
@@ -286,6 +337,9 @@ void T_BSL430::RetryRule(bool timeOut) {
     Fail();
     return;
   }
+  if (!timeOut && m_hasOtherPassword &&
+      (m_nakStep == &T_BSL430::StepPassword || m_nakStep == &T_BSL430::StepPatchPassword))
+    std::swap(m_password, m_otherPassword);
   // A NAKed sync is sent again at once and keeps the step it leads to, so
   // the retry history counts it and it cannot ping-pong.
   if (m_nakStep == &T_BSL430::NextSegment || m_nakStep == &T_BSL430::SyncAgain)
@@ -301,12 +355,14 @@ void T_BSL430::SyncThen(Step step) {
   m_answerStep = nullptr;
   m_nakStep = &T_BSL430::SyncAgain;
   m_errorStep = 1;
+  m_sentCommand = 0;
   const uint8_t sync = 0x80;
   m_port.Write(&sync, 1, false);
 }
 
 void T_BSL430::SyncAgain() {
   m_errorStep = 1;
+  m_sentCommand = 0;
   const uint8_t sync = 0x80;
   m_port.Write(&sync, 1, false);
 }
@@ -322,6 +378,8 @@ void T_BSL430::Continue(Step step) {
 
 void T_BSL430::SendFrame(uint8_t command, const std::vector<uint8_t>& payload, int32_t errorStep) {
   m_errorStep = errorStep;
+  m_sentCommand = command;
+  m_sentPayload = payload;
   const std::vector<uint8_t> frame = RomBslFrame(command, payload);
   m_port.Write(frame.data(), static_cast<int32_t>(frame.size()), false);
 }
@@ -370,7 +428,7 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
       m_lastBlock = m_image.LastIndex;
       m_firstUpper = m_image.FirstUpper;
       m_lastUpper = m_image.LastUpper;
-      if (m_chipId == 62503) m_vectorWord = ReadHexWord(kDefaultVector1);
+      if (m_chipId == 62503 && !m_passwordFromRecord) SetPasswordFromVector(ReadHexWord(kDefaultVector1));
     }
   }
   SyncThen(&T_BSL430::StepPassword);
@@ -379,10 +437,7 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
 void T_BSL430::StepPassword() {
   m_ackStep = &T_BSL430::AfterPassword;
   m_nakStep = &T_BSL430::StepPassword;
-  std::vector<uint8_t> payload(34, kPasswordFill);
-  payload.push_back(static_cast<uint8_t>(m_vectorWord));
-  payload.push_back(static_cast<uint8_t>(m_vectorWord >> 8));
-  SendFrame(0x10, payload, 4);
+  SendFrame(0x10, PasswordPayload(), 4);
 }
 
 int32_t T_BSL430::SecondBlockAddress() const {
@@ -426,6 +481,7 @@ void T_BSL430::StepBaudRate() {
 
 void T_BSL430::SwitchTo38400() {
   Wait(1000);
+  m_deviceRecord.LoaderState.at38400 = true;
   m_port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
   Wait(1000);
   SyncThen(&T_BSL430::StepErase);
@@ -581,10 +637,7 @@ void T_BSL430::StepReadBack() {
 void T_BSL430::Compare(const std::vector<uint8_t>& frame) {
   const ImageBlock16& block = m_image.blocks[static_cast<size_t>(m_blockIndex)];
   const size_t n = frame.size() >= 6 ? frame[2] : 0;
-  const bool same =
-      n == block.DataLength() && frame.size() >= n + 6 &&
-      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
-  if (!same) {
+  if (!ReadBackMatches(frame, n, block)) {
     Fail();  // error step 9 stays
     return;
   }
@@ -623,6 +676,7 @@ void T_BSL430::StepStart() {
 
 void T_BSL430::Done() {
   m_loaderActive = false;
+  m_deviceRecord.LoaderState.at38400 = false;  // the firmware runs; the loader is gone
   m_form.ReportProgress(10, 100);
   m_finished = true;
 }
@@ -655,10 +709,7 @@ void T_BSL430::AfterRestart() {
 void T_BSL430::StepPatchPassword() {
   m_ackStep = &T_BSL430::AfterPatchPassword;
   m_nakStep = &T_BSL430::StepPatchPassword;
-  std::vector<uint8_t> payload(34, kPasswordFill);
-  payload.push_back(static_cast<uint8_t>(m_vectorWord));
-  payload.push_back(static_cast<uint8_t>(m_vectorWord >> 8));
-  SendFrame(0x10, payload, 4);
+  SendFrame(0x10, PasswordPayload(), 4);
 }
 
 void T_BSL430::AfterPatchPassword() {
@@ -701,10 +752,7 @@ void T_BSL430::StepReadBackPatch() {
 void T_BSL430::ComparePatch(const std::vector<uint8_t>& frame) {
   const ImageBlock16& block = m_patchImage.blocks[static_cast<size_t>(m_patchIndex)];
   const size_t n = frame.size() >= 6 ? frame[2] : 0;
-  const bool same =
-      n == block.DataLength() && frame.size() >= n + 6 &&
-      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
-  if (!same) {
+  if (!ReadBackMatches(frame, n, block)) {
     Fail();
     return;
   }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -106,6 +108,14 @@ class T_BSL430 : public TProgrammerTyp {
   bool LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit);
   bool LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit);
   static int32_t ReadHexWord(const char* text);
+  // Whether a read-back frame carries `n` data bytes, from its fifth byte on,
+  // that equal the whole of the block's data.
+  template <class Block>
+  static bool ReadBackMatches(const std::vector<uint8_t>& frame, size_t n, const Block& block) {
+    return n == block.DataLength() && frame.size() >= n + 6 &&
+           std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n),
+                      block.data.begin());
+  }
 
   bool m_failed = false;
   bool m_finished = false;
@@ -168,6 +178,10 @@ class T_BSL430 : public TProgrammerTyp {
   void RequestOffset(int32_t offset, Step then);
   void SendFrame(uint8_t command, const std::vector<uint8_t>& payload, int32_t errorStep);
   void LoadPatch();
+  void SetPasswordFromVector(int32_t word);
+  std::vector<uint8_t> PasswordPayload() const;
+  // Tells the record what an acknowledged frame did to the vector table.
+  void NoteAcknowledged();
   int32_t SecondBlockAddress() const;
   uint16_t StartWord() const;
 
@@ -182,6 +196,15 @@ class T_BSL430 : public TProgrammerTyp {
   std::string m_versionText;
   int32_t m_loaderVersion = 0;
   int32_t m_vectorWord = 0;
+  // The vector table 0xFFE0..0xFFFF to send as the password, and in the
+  // loader-only run the one to alternate with when the loader refuses it.
+  std::array<uint8_t, LoaderStateRecord::kTableSize> m_password{};
+  std::array<uint8_t, LoaderStateRecord::kTableSize> m_otherPassword{};
+  bool m_hasOtherPassword = false;
+  bool m_passwordFromRecord = false;
+  // The last frame sent, until its ACK has been noted.
+  uint8_t m_sentCommand = 0;
+  std::vector<uint8_t> m_sentPayload;
   int32_t m_requestedOffset = 0;
   bool m_offsetActive = false;
   bool m_passwordAccepted = false;

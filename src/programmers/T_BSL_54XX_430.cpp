@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/EventHandler.h"
 #include "programmers/BslFrames.h"
@@ -46,11 +47,20 @@ bool T_BSL_54XX_430::ReadImage(const std::string& fileName) {
 }
 
 void T_BSL_54XX_430::StartInLoader() {
-  // The remembered reset vector goes where it belongs, at 0xFFFE, among
-  // erased vectors.
-  m_password.fill(kFillWord);
-  m_password[15] = static_cast<uint16_t>(m_deviceRecord.ResetVectorKnown ? m_deviceRecord.ResetVector
-                                                                         : ReadHexWord(kDefaultVector));
+  const LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  if (table.tableKnown) {
+    // What the last run left in the chip: after a failure past the vector
+    // erase the old reset vector no longer opens the loader.
+    for (size_t i = 0; i < m_password.size(); ++i)
+      m_password[i] = static_cast<uint16_t>(table.vectorTable[2 * i] | (table.vectorTable[2 * i + 1] << 8));
+  } else {
+    // The remembered reset vector goes where it belongs, at 0xFFFE, among
+    // erased vectors.
+    m_password.fill(kFillWord);
+    m_password[15] = static_cast<uint16_t>(m_deviceRecord.ResetVectorKnown ? m_deviceRecord.ResetVector
+                                                                           : ReadHexWord(kDefaultVector));
+  }
+  m_mayTryErased = std::any_of(m_password.begin(), m_password.end(), [](uint16_t w) { return w != 0xFFFF; });
   EnterLoader(false);
 }
 
@@ -93,8 +103,16 @@ void T_BSL_54XX_430::OnFrame(const std::vector<uint8_t>& frame) {
     if (m_answerStep) (this->*m_answerStep)(frame);
   } else if (kind == 0x3B && frame.size() >= 7) {
     const uint8_t status = frame[4];
+    const bool passwordRefused = status == 5 && !m_sentCore.empty() && m_sentCore[0] == 0x11;
+    NoteMessage(status);
     if (status == 0) {
       if (m_messageStep) (this->*m_messageStep)();
+    } else if (passwordRefused && m_mayTryErased) {
+      // The refusal has erased the flash, so the erased table is the
+      // password now (the tool may have been restarted since the erase).
+      m_mayTryErased = false;
+      m_password.fill(0xFFFF);
+      StepPassword();
     } else if (status == 1 || status == 2 || status == 3 || status == 5) {
       ShowError();
     }
@@ -116,8 +134,24 @@ void T_BSL_54XX_430::RetryRule(bool /*timeOut*/) {
   (this->*m_nakStep)();
 }
 
+void T_BSL_54XX_430::NoteMessage(uint8_t status) {
+  const std::vector<uint8_t> core = std::exchange(m_sentCore, {});
+  if (core.size() < 4) return;
+  LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  if (core[0] == 0x11) {
+    if (status == 0) table.Accepted(core.data() + 1);
+    if (status == 5) table.AllErased();
+    return;
+  }
+  if (status != 0) return;
+  const uint32_t address = core[1] | (core[2] << 8) | (core[3] << 16);
+  if (core[0] == 0x12) table.SegmentErased(address);
+  if (core[0] == 0x10) table.Written(address, core.data() + 4, core.size() - 4);
+}
+
 void T_BSL_54XX_430::Send(const std::vector<uint8_t>& core, int32_t errorStep) {
   m_errorStep = errorStep;
+  m_sentCore = core;
   const std::vector<uint8_t> frame = Bsl5xxFrame(core);
   m_port.Write(frame.data(), static_cast<int32_t>(frame.size()), false);
 }
@@ -175,6 +209,7 @@ void T_BSL_54XX_430::StepBaudRate() {
 
 void T_BSL_54XX_430::SwitchTo38400() {
   m_ackStep = nullptr;
+  m_deviceRecord.LoaderState.at38400 = true;
   m_port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
   Wait(1000);
   StepErase();
@@ -278,10 +313,7 @@ void T_BSL_54XX_430::Compare(const std::vector<uint8_t>& frame) {
   const ImageBlock32& block = m_image32.blocks[static_cast<size_t>(m_blockIndex)];
   const size_t nl = frame[1] | (size_t{frame[2]} << 8);
   const size_t n = nl > 0 ? nl - 1 : 0;
-  const bool same =
-      n == block.DataLength() && frame.size() >= n + 6 &&
-      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
-  if (!same) {
+  if (!ReadBackMatches(frame, n, block)) {
     Fail();  // error step 9 stays
     return;
   }
@@ -316,6 +348,7 @@ void T_BSL_54XX_430::StepStart() {
 
 void T_BSL_54XX_430::Done() {
   m_loaderActive = false;
+  m_deviceRecord.LoaderState.at38400 = false;  // the firmware runs; the loader is gone
   m_form.ReportProgress(10, 100);
   m_finished = true;
 }

@@ -49,6 +49,9 @@ class T_BSL_54XX_430 : public T_BSL430 {
   using FrameStep = void (T_BSL_54XX_430::*)(const std::vector<uint8_t>&);
 
   void Send(const std::vector<uint8_t>& core, int32_t errorStep);
+  // Tells the record what a message of `status` after the last packet says
+  // about the vector table.
+  void NoteMessage(uint8_t status);
 
   void StepPassword();
   void StepVersion();
@@ -73,6 +76,10 @@ class T_BSL_54XX_430 : public T_BSL430 {
   std::array<uint16_t, 16> m_password{};
   int32_t m_eraseAddress = 0;
   bool m_errorShown = false;
+  // In the loader-only run: a refused password may be retried once with
+  // the erased table (the loader erases its flash on a wrong password).
+  bool m_mayTryErased = false;
+  std::vector<uint8_t> m_sentCore;  // the last packet's core command
 
   FrameStep m_answerStep = nullptr;
   Step m_messageStep = nullptr;

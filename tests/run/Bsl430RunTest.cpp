@@ -338,6 +338,143 @@ TEST(Bsl430Run, AnInstrumentAlreadyInItsLoaderIsProgrammedAtOnce) {
   EXPECT_EQ(trace.front(), "1E@5858/9600");  // no request commands, the version first
 }
 
+// The new firmware uses a second vector (0xFFE0 = 0xC040), so the table it
+// leaves differs from the old firmware's (reset vector alone).
+std::vector<uint8_t> NewVectors() {
+  std::vector<uint8_t> v = Vectors(0xC000);
+  v[0] = 0x40;
+  v[1] = 0xC0;
+  return v;
+}
+
+std::vector<bsltest::ImageSection> NewImage() {
+  return {{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, NewVectors()}};
+}
+
+// The entries of the trace from `from` on.
+std::vector<std::string> From(const std::vector<std::string>& trace, size_t from) {
+  return {trace.begin() + static_cast<std::ptrdiff_t>(std::min(from, trace.size())), trace.end()};
+}
+
+TEST(Bsl430Run, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNowHas) {
+  // A loader that misses the write of the vector block (the run fails at
+  // the read-back, the table erased), and a read-back that differs (the
+  // table written with the new vectors). Either way the retry's password is
+  // the table the chip holds, not the old reset vector, and is taken at once.
+  struct Case {
+    bool missedWrite;
+    std::vector<uint8_t> table;
+  };
+  for (const Case& c : {Case{true, std::vector<uint8_t>(32, 0xFF)}, Case{false, NewVectors()}}) {
+    BslRun run(k2xxProfile, TiTxt(NewImage()));
+    run.record.AskResetVector = true;
+    RomBslModel* loader = nullptr;
+    run.window.onLoader = [&](sim::InstrumentModel& m) {
+      loader = &dynamic_cast<RomBslModel&>(m);
+      if (c.missedWrite)
+        loader->IgnoreAt(0x12, 0xFFE0);
+      else
+        loader->CorruptReadAt(0xC0F3);
+    };
+    ASSERT_FALSE(run.Program()) << c.missedWrite;
+    EXPECT_EQ(run.lastError, 9);
+    EXPECT_TRUE(run.record.LoaderState.tableKnown);
+    EXPECT_TRUE(std::equal(c.table.begin(), c.table.end(), run.record.LoaderState.vectorTable.begin()));
+    EXPECT_TRUE(run.record.LoaderState.at38400);
+    EXPECT_EQ(run.record.ResetVector, 0xC000);  // what the instrument said stays
+
+    loader->CorruptReadAt(0xFFFFFFFF);
+    const size_t before = run.Trace().size();
+    ASSERT_TRUE(run.RetryInLoader()) << c.missedWrite;
+    EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+    EXPECT_TRUE(run.instrument->Flash().IsErased(0xC000 + 600, 0xFFE0 - 0xC000 - 600));
+    // The loader was left at 38400: the retry talks to it there.
+    const auto retry = From(run.Trace(), before);
+    ASSERT_GE(retry.size(), 3u);
+    EXPECT_EQ(retry[0], "1E@5858/38400");
+    EXPECT_EQ(retry[1], "10@FFFF/38400");
+    EXPECT_EQ(retry.back(), "1A@C000/38400");
+    for (const auto& entry : retry) EXPECT_EQ(entry.find("NAK"), std::string::npos) << entry;
+    EXPECT_TRUE(run.window.boxes.size() == 1u);  // the first run's only
+    EXPECT_FALSE(run.record.LoaderState.at38400);
+  }
+}
+
+TEST(Bsl430Run, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector) {
+  // Every write refused: the run ends at the first block, the vector segment
+  // untouched; the table holds the old firmware's reset vector alone.
+  BslRun run(k2xxProfile, TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  RomBslModel* loader = nullptr;
+  run.window.onLoader = [&](sim::InstrumentModel& m) {
+    loader = &dynamic_cast<RomBslModel&>(m);
+    loader->NakNext(0x12, 4);
+  };
+  ASSERT_FALSE(run.Program());
+  EXPECT_EQ(run.lastError, 8);
+  const std::vector<uint8_t> old = Vectors(0xC000);
+  EXPECT_TRUE(std::equal(old.begin(), old.end(), run.record.LoaderState.vectorTable.begin()));
+
+  const size_t before = run.Trace().size();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = From(run.Trace(), before);
+  ASSERT_GE(retry.size(), 2u);
+  EXPECT_EQ(retry[1], "10@FFFF/38400");  // taken at once
+}
+
+TEST(Bsl430Run, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsRefused) {
+  // The tool was restarted after a run that failed past the vector erase:
+  // the record is new, so the password is built from the default vector.
+  // The 2xx refuses it (and mass-erases); the erased table opens it.
+  BslRun run(k2xxProfile, TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  run.record.KeepSlowRate = {true, false};
+  run.window.onLoader = [](sim::InstrumentModel& m) { dynamic_cast<RomBslModel&>(m).IgnoreAt(0x12, 0xFFE0); };
+  ASSERT_FALSE(run.Program());
+  ASSERT_TRUE(run.record.LoaderState.TableErased());
+
+  run.record = ProgrammerRecord{};
+  run.record.KeepSlowRate = {true, false};  // from the package, as before
+  const size_t before = run.Trace().size();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = From(run.Trace(), before);
+  ASSERT_GE(retry.size(), 3u);
+  EXPECT_EQ(retry[0], "1E@5858/9600");
+  EXPECT_EQ(retry[1], "10@FFFF/9600 NAK");
+  EXPECT_EQ(retry[2], "10@FFFF/9600");
+  EXPECT_EQ(retry.back(), "1A@C000/9600");
+}
+
+TEST(Bsl430Run, ARefusedPasswordInTheRetryIsFollowedByTheOtherOne) {
+  // A 4xx (a wrong password erases nothing) whose retry password is refused
+  // once for a reason of its own: the erased table is tried and refused,
+  // then the remembered one again, which opens the loader.
+  BslRun run(
+      "name = m4xx\nline = 4800 8N1\npcb = 1\ndevice = 2\nversion = 1.00\nserial = 3\n"
+      "loader = rom-bsl after 5588\n"
+      "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
+      "bsl = family 4xx chip 0xF449 version 1.61 reset 0xC000\n",
+      TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  RomBslModel* loader = nullptr;
+  run.window.onLoader = [&](sim::InstrumentModel& m) {
+    loader = &dynamic_cast<RomBslModel&>(m);
+    loader->NakNext(0x12, 4);
+  };
+  ASSERT_FALSE(run.Program());
+  loader->NakNext(0x10, 1);
+  const size_t before = run.Trace().size();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = From(run.Trace(), before);
+  ASSERT_GE(retry.size(), 4u);
+  const std::vector<std::string> start(retry.begin(), retry.begin() + 4);
+  EXPECT_EQ(start, (std::vector<std::string>{"1E@5858/38400", "10@FFFF/38400 NAK", "10@FFFF/38400 NAK",
+                                             "10@FFFF/38400"}));
+}
+
 TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
   // The loader reports chip 0xF16C (an F1xx with loader 1.61); the package
   // names the file for it, with "@": stay at 9600 in mode 1 ... unless the

@@ -98,7 +98,10 @@ TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {
   EXPECT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 4);
   EXPECT_EQ(run.window.boxes.size(), 1u);
+  // After the request no other password is tried; the refusal has erased
+  // the flash, which a retry in the loader will know.
   EXPECT_EQ(run.Trace().size(), 1u);
+  EXPECT_TRUE(run.record.LoaderState.TableErased());
 }
 
 TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
@@ -132,6 +135,106 @@ TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {
       EXPECT_GT(std::stoul(t.substr(3), nullptr, 16), 0x1800u) << t;
     }
   }
+}
+
+// The new firmware uses a second vector (0xFFE0 = 0x5C40), so the table it
+// leaves differs from the old firmware's (reset vector alone).
+std::vector<uint8_t> NewVectors() {
+  std::vector<uint8_t> v = Vectors(0x5C00);
+  v[0] = 0x40;
+  v[1] = 0x5C;
+  return v;
+}
+
+std::vector<ImageSection> NewImage() {
+  return {{0x1800, kInfo}, {0x5C00, kCode}, {0xFFE0, NewVectors()}};
+}
+
+std::vector<std::string> From(const std::vector<std::string>& trace, size_t from) {
+  return {trace.begin() + static_cast<std::ptrdiff_t>(std::min(from, trace.size())), trace.end()};
+}
+
+TEST(Bsl5xxRun, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNowHas) {
+  // The loader misses every try of the vector block (the table stays
+  // erased), or the read-back differs (the table holds the new vectors).
+  struct Case {
+    bool missedWrite;
+    int32_t error;
+    std::vector<uint8_t> table;
+  };
+  for (const Case& c : {Case{true, 8, std::vector<uint8_t>(32, 0xFF)}, Case{false, 9, NewVectors()}}) {
+    Run5xx run(TiTxt(NewImage()));
+    Bsl5xxModel* loader = nullptr;
+    run.window.onLoader = [&](sim::InstrumentModel& m) {
+      loader = &dynamic_cast<Bsl5xxModel&>(m);
+      if (c.missedWrite)
+        loader->IgnoreAt(0x10, 0xFFE0, 3);
+      else
+        loader->CorruptReadAt(0x5C03);
+    };
+    ASSERT_FALSE(run.Program()) << c.missedWrite;
+    EXPECT_EQ(run.lastError, c.error);
+    EXPECT_TRUE(run.record.LoaderState.tableKnown);
+    EXPECT_TRUE(std::equal(c.table.begin(), c.table.end(), run.record.LoaderState.vectorTable.begin()));
+
+    loader->CorruptReadAt(0xFFFFFFFF);
+    const size_t before = run.Trace().size();
+    ASSERT_TRUE(run.RetryInLoader()) << c.missedWrite;
+    EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+    EXPECT_TRUE(run.instrument->Flash().IsErased(0x5C00 + 700, 0xFFE0 - 0x5C00 - 700));
+    // The password first, at the 38400 the loader was left at, taken at once.
+    const auto retry = From(run.Trace(), before);
+    ASSERT_GE(retry.size(), 2u);
+    EXPECT_EQ(retry[0], "11@0/38400");
+    EXPECT_EQ(retry.back(), "17@5C00/38400");
+    for (const auto& entry : retry) EXPECT_EQ(entry.find("status"), std::string::npos) << entry;
+    EXPECT_EQ(run.window.boxes.size(), 1u);  // the first run's only
+  }
+}
+
+TEST(Bsl5xxRun, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector) {
+  Run5xx run(TiTxt(NewImage()));
+  run.window.onLoader = [](sim::InstrumentModel& m) {
+    dynamic_cast<Bsl5xxModel&>(m).StatusNext(0x10, 0x04, 3);
+  };
+  ASSERT_FALSE(run.Program());
+  EXPECT_EQ(run.lastError, 8);
+  const std::vector<uint8_t> old = Vectors(0x5C00);
+  EXPECT_TRUE(std::equal(old.begin(), old.end(), run.record.LoaderState.vectorTable.begin()));
+
+  const size_t before = run.Trace().size();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = From(run.Trace(), before);
+  ASSERT_GE(retry.size(), 2u);
+  EXPECT_EQ(retry[0], "11@0/38400");
+  EXPECT_EQ(retry[1], "19@0/38400");
+}
+
+TEST(Bsl5xxRun, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsRefused) {
+  // The tool was restarted after a run that failed past the vector erase.
+  // The default password is refused (the loader mass-erases and says so);
+  // the erased table opens it, and the run goes on without an error box.
+  Run5xx run(TiTxt(NewImage()));
+  run.record.KeepSlowRate = {true, false};
+  run.window.onLoader = [](sim::InstrumentModel& m) {
+    dynamic_cast<Bsl5xxModel&>(m).IgnoreAt(0x10, 0xFFE0, 3);
+  };
+  ASSERT_FALSE(run.Program());
+  ASSERT_TRUE(run.record.LoaderState.TableErased());
+
+  run.record = ProgrammerRecord{};
+  run.record.KeepSlowRate = {true, false};
+  run.window.boxes.clear();
+  const size_t before = run.Trace().size();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  EXPECT_TRUE(run.window.boxes.empty());
+  const auto retry = From(run.Trace(), before);
+  ASSERT_GE(retry.size(), 3u);
+  EXPECT_EQ(retry[0], "11@0/9600 status 5");
+  EXPECT_EQ(retry[1], "11@0/9600");
+  EXPECT_EQ(retry[2], "19@0/9600");
 }
 
 TEST(Bsl5xxRun, TheResetVectorAnswerFillsThePasswordFromTheTop) {

@@ -37,6 +37,8 @@ inline sim::InstrumentProfile Profile(const std::string& text) {
 }
 
 using testing_support::FlashHolds;
+using testing_support::FlashHoldsImage;
+using testing_support::ImageSection;
 using testing_support::Pattern;
 using testing_support::TiTxt;
 using testing_support::Vectors;
@@ -212,6 +214,14 @@ struct ProgrammerRun {
     if (std::getenv("BSL_TRACE"))
       for (const auto& t : Trace()) std::fprintf(stderr, "  %s\n", t.c_str());
     return ok;
+  }
+  // The retry on OK after a failed download: straight into the loader, as
+  // the window sets the record for it.
+  bool RetryInLoader() {
+    record.AlreadyInLoader = true;
+    record.SyncFirst = true;
+    record.AskResetVector = false;
+    return Program();
   }
   std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
   const Model* Loader() const { return LoaderOf<Model>(*instrument); }
