@@ -341,19 +341,11 @@ TEST(Bsl430Run, AnInstrumentAlreadyInItsLoaderIsProgrammedAtOnce) {
 // The new firmware uses a second vector (0xFFE0 = 0xC040), so the table it
 // leaves differs from the old firmware's (reset vector alone).
 std::vector<uint8_t> NewVectors() {
-  std::vector<uint8_t> v = Vectors(0xC000);
-  v[0] = 0x40;
-  v[1] = 0xC0;
-  return v;
+  return TwoVectors(0xC040, 0xC000);
 }
 
 std::vector<bsltest::ImageSection> NewImage() {
   return {{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, NewVectors()}};
-}
-
-// The entries of the trace from `from` on.
-std::vector<std::string> From(const std::vector<std::string>& trace, size_t from) {
-  return {trace.begin() + static_cast<std::ptrdiff_t>(std::min(from, trace.size())), trace.end()};
 }
 
 TEST(Bsl430Run, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNowHas) {
@@ -368,14 +360,12 @@ TEST(Bsl430Run, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNo
   for (const Case& c : {Case{true, std::vector<uint8_t>(32, 0xFF)}, Case{false, NewVectors()}}) {
     BslRun run(k2xxProfile, TiTxt(NewImage()));
     run.record.AskResetVector = true;
-    RomBslModel* loader = nullptr;
-    run.window.onLoader = [&](sim::InstrumentModel& m) {
-      loader = &dynamic_cast<RomBslModel&>(m);
+    run.PlantInLoader([&](RomBslModel& loader) {
       if (c.missedWrite)
-        loader->IgnoreAt(0x12, 0xFFE0);
+        loader.IgnoreAt(0x12, 0xFFE0);
       else
-        loader->CorruptReadAt(0xC0F3);
-    };
+        loader.CorruptReadAt(0xC0F3);
+    });
     ASSERT_FALSE(run.Program()) << c.missedWrite;
     EXPECT_EQ(run.lastError, 9);
     EXPECT_TRUE(run.record.LoaderState.tableKnown);
@@ -383,13 +373,12 @@ TEST(Bsl430Run, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNo
     EXPECT_TRUE(run.record.LoaderState.at38400);
     EXPECT_EQ(run.record.ResetVector, 0xC000);  // what the instrument said stays
 
-    loader->CorruptReadAt(0xFFFFFFFF);
-    const size_t before = run.Trace().size();
+    run.loader->CorruptReadAt(0xFFFFFFFF);
     ASSERT_TRUE(run.RetryInLoader()) << c.missedWrite;
     EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
     EXPECT_TRUE(run.instrument->Flash().IsErased(0xC000 + 600, 0xFFE0 - 0xC000 - 600));
     // The loader was left at 38400: the retry talks to it there.
-    const auto retry = From(run.Trace(), before);
+    const auto retry = run.RetryTrace();
     ASSERT_GE(retry.size(), 3u);
     EXPECT_EQ(retry[0], "1E@5858/38400");
     EXPECT_EQ(retry[1], "10@FFFF/38400");
@@ -405,20 +394,15 @@ TEST(Bsl430Run, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector
   // untouched; the table holds the old firmware's reset vector alone.
   BslRun run(k2xxProfile, TiTxt(NewImage()));
   run.record.AskResetVector = true;
-  RomBslModel* loader = nullptr;
-  run.window.onLoader = [&](sim::InstrumentModel& m) {
-    loader = &dynamic_cast<RomBslModel&>(m);
-    loader->NakNext(0x12, 4);
-  };
+  run.PlantInLoader([&](RomBslModel& loader) { loader.NakNext(0x12, 4); });
   ASSERT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 8);
   const std::vector<uint8_t> old = Vectors(0xC000);
   EXPECT_TRUE(std::equal(old.begin(), old.end(), run.record.LoaderState.vectorTable.begin()));
 
-  const size_t before = run.Trace().size();
   ASSERT_TRUE(run.RetryInLoader());
   EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
-  const auto retry = From(run.Trace(), before);
+  const auto retry = run.RetryTrace();
   ASSERT_GE(retry.size(), 2u);
   EXPECT_EQ(retry[1], "10@FFFF/38400");  // taken at once
 }
@@ -436,10 +420,9 @@ TEST(Bsl430Run, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsR
 
   run.record = ProgrammerRecord{};
   run.record.KeepSlowRate = {true, false};  // from the package, as before
-  const size_t before = run.Trace().size();
   ASSERT_TRUE(run.RetryInLoader());
   EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
-  const auto retry = From(run.Trace(), before);
+  const auto retry = run.RetryTrace();
   ASSERT_GE(retry.size(), 3u);
   EXPECT_EQ(retry[0], "1E@5858/9600");
   EXPECT_EQ(retry[1], "10@FFFF/9600 NAK");
@@ -458,17 +441,12 @@ TEST(Bsl430Run, ARefusedPasswordInTheRetryIsFollowedByTheOtherOne) {
       "bsl = family 4xx chip 0xF449 version 1.61 reset 0xC000\n",
       TiTxt(NewImage()));
   run.record.AskResetVector = true;
-  RomBslModel* loader = nullptr;
-  run.window.onLoader = [&](sim::InstrumentModel& m) {
-    loader = &dynamic_cast<RomBslModel&>(m);
-    loader->NakNext(0x12, 4);
-  };
+  run.PlantInLoader([&](RomBslModel& loader) { loader.NakNext(0x12, 4); });
   ASSERT_FALSE(run.Program());
-  loader->NakNext(0x10, 1);
-  const size_t before = run.Trace().size();
+  run.loader->NakNext(0x10, 1);
   ASSERT_TRUE(run.RetryInLoader());
   EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
-  const auto retry = From(run.Trace(), before);
+  const auto retry = run.RetryTrace();
   ASSERT_GE(retry.size(), 4u);
   const std::vector<std::string> start(retry.begin(), retry.begin() + 4);
   EXPECT_EQ(start, (std::vector<std::string>{"1E@5858/38400", "10@FFFF/38400 NAK", "10@FFFF/38400 NAK",

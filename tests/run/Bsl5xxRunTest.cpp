@@ -140,18 +140,11 @@ TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {
 // The new firmware uses a second vector (0xFFE0 = 0x5C40), so the table it
 // leaves differs from the old firmware's (reset vector alone).
 std::vector<uint8_t> NewVectors() {
-  std::vector<uint8_t> v = Vectors(0x5C00);
-  v[0] = 0x40;
-  v[1] = 0x5C;
-  return v;
+  return TwoVectors(0x5C40, 0x5C00);
 }
 
 std::vector<ImageSection> NewImage() {
   return {{0x1800, kInfo}, {0x5C00, kCode}, {0xFFE0, NewVectors()}};
-}
-
-std::vector<std::string> From(const std::vector<std::string>& trace, size_t from) {
-  return {trace.begin() + static_cast<std::ptrdiff_t>(std::min(from, trace.size())), trace.end()};
 }
 
 TEST(Bsl5xxRun, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNowHas) {
@@ -164,26 +157,23 @@ TEST(Bsl5xxRun, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNo
   };
   for (const Case& c : {Case{true, 8, std::vector<uint8_t>(32, 0xFF)}, Case{false, 9, NewVectors()}}) {
     Run5xx run(TiTxt(NewImage()));
-    Bsl5xxModel* loader = nullptr;
-    run.window.onLoader = [&](sim::InstrumentModel& m) {
-      loader = &dynamic_cast<Bsl5xxModel&>(m);
+    run.PlantInLoader([&](Bsl5xxModel& loader) {
       if (c.missedWrite)
-        loader->IgnoreAt(0x10, 0xFFE0, 3);
+        loader.IgnoreAt(0x10, 0xFFE0, 3);
       else
-        loader->CorruptReadAt(0x5C03);
-    };
+        loader.CorruptReadAt(0x5C03);
+    });
     ASSERT_FALSE(run.Program()) << c.missedWrite;
     EXPECT_EQ(run.lastError, c.error);
     EXPECT_TRUE(run.record.LoaderState.tableKnown);
     EXPECT_TRUE(std::equal(c.table.begin(), c.table.end(), run.record.LoaderState.vectorTable.begin()));
 
-    loader->CorruptReadAt(0xFFFFFFFF);
-    const size_t before = run.Trace().size();
+    run.loader->CorruptReadAt(0xFFFFFFFF);
     ASSERT_TRUE(run.RetryInLoader()) << c.missedWrite;
     EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
     EXPECT_TRUE(run.instrument->Flash().IsErased(0x5C00 + 700, 0xFFE0 - 0x5C00 - 700));
     // The password first, at the 38400 the loader was left at, taken at once.
-    const auto retry = From(run.Trace(), before);
+    const auto retry = run.RetryTrace();
     ASSERT_GE(retry.size(), 2u);
     EXPECT_EQ(retry[0], "11@0/38400");
     EXPECT_EQ(retry.back(), "17@5C00/38400");
@@ -202,10 +192,9 @@ TEST(Bsl5xxRun, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector
   const std::vector<uint8_t> old = Vectors(0x5C00);
   EXPECT_TRUE(std::equal(old.begin(), old.end(), run.record.LoaderState.vectorTable.begin()));
 
-  const size_t before = run.Trace().size();
   ASSERT_TRUE(run.RetryInLoader());
   EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
-  const auto retry = From(run.Trace(), before);
+  const auto retry = run.RetryTrace();
   ASSERT_GE(retry.size(), 2u);
   EXPECT_EQ(retry[0], "11@0/38400");
   EXPECT_EQ(retry[1], "19@0/38400");
@@ -226,11 +215,10 @@ TEST(Bsl5xxRun, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsR
   run.record = ProgrammerRecord{};
   run.record.KeepSlowRate = {true, false};
   run.window.boxes.clear();
-  const size_t before = run.Trace().size();
   ASSERT_TRUE(run.RetryInLoader());
   EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
   EXPECT_TRUE(run.window.boxes.empty());
-  const auto retry = From(run.Trace(), before);
+  const auto retry = run.RetryTrace();
   ASSERT_GE(retry.size(), 3u);
   EXPECT_EQ(retry[0], "11@0/9600 status 5");
   EXPECT_EQ(retry[1], "11@0/9600");

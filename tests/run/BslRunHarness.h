@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -215,16 +216,43 @@ struct ProgrammerRun {
       for (const auto& t : Trace()) std::fprintf(stderr, "  %s\n", t.c_str());
     return ok;
   }
+  // Calls `plant` with the loader model as it takes the line, and keeps it
+  // in `loader` for faults planted later.
+  void PlantInLoader(std::function<void(Model&)> plant) {
+    window.onLoader = [this, plant](sim::InstrumentModel& m) {
+      loader = &dynamic_cast<Model&>(m);
+      plant(*loader);
+    };
+  }
   // The retry on OK after a failed download: straight into the loader, as
   // the window sets the record for it.
   bool RetryInLoader() {
     record.AlreadyInLoader = true;
     record.SyncFirst = true;
     record.AskResetVector = false;
+    m_retryFrom = Trace().size();
     return Program();
+  }
+  // The loader commands of the last RetryInLoader.
+  std::vector<std::string> RetryTrace() const {
+    const auto all = Trace();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(m_retryFrom, all.size())), all.end()};
   }
   std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
   const Model* Loader() const { return LoaderOf<Model>(*instrument); }
+
+  Model* loader = nullptr;  // by PlantInLoader
+
+ private:
+  size_t m_retryFrom = 0;
 };
+
+// A vector table of a firmware that uses one vector besides reset (0xFFE0).
+inline std::vector<uint8_t> TwoVectors(uint16_t first, uint16_t reset) {
+  std::vector<uint8_t> v = Vectors(reset);
+  v[0] = static_cast<uint8_t>(first);
+  v[1] = static_cast<uint8_t>(first >> 8);
+  return v;
+}
 
 }  // namespace bsltest
