@@ -278,6 +278,7 @@ void T_BSL430::NoteAcknowledged() {
   const uint32_t address = p[0] | (p[1] << 8);
   if (command == 0x10 && p.size() == 4 + LoaderStateRecord::kTableSize) {
     table.Accepted(p.data() + 4);
+    m_hasOtherPassword = false;  // this one opens it (also after the patch's restart)
   } else if (m_offsetActive) {
     return;  // the upper 64 KiB holds no vectors
   } else if (command == 0x16) {
