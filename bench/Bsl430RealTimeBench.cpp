@@ -17,17 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "ProgrammerWindow.h"
 #include "SimProcess.h"
-#include "core/DrainEvents.h"
-#include "core/EventHandler.h"
-#include "core/TimerSlots.h"
+#include "TiTxtText.h"
 #include "platform/posix/PosixPortSystem.h"
 #include "platform/qt/QtHost.h"
 #include "programmers/T_BSL430.h"
 #include "serial/TComPort.h"
 #include "serial/TDelay.h"
 #include "sim/bsl/RomBslModel.h"
-#include "TiTxtText.h"
 #include "update/protocol/LineParser.h"
 
 namespace {
@@ -139,33 +137,15 @@ class CountingPump final : public platform::MessagePump {
   Budget& m_budget;
 };
 
-class BenchWindow final : public programmers::ProgrammerHost, public serial::V24Listener {
+class BenchWindow final : public testing_support::ProgrammerWindow {
  public:
-  BenchWindow(platform::qt::QtHost& host, platform::PortSystem& ports, Budget& budget,
+  // The delay component sleeps in `delayPump`, which counts the waits.
+  BenchWindow(platform::qt::QtHost& host, platform::MessagePump& delayPump, platform::PortSystem& ports,
               const std::string& folder)
-      : m_host(host),
-        m_slots(m_queue, [this] { DrainEvents(); }),
-        m_delayPump(host.Pump(), budget),
-        delay(host.GetClock(), m_delayPump),
-        port(ports, host.Pump()),
-        m_folder(folder) {
-    for (int i = 0; i < 5; ++i) {
-      m_timers.push_back(host.CreateTimer());
-      m_timers.back()->SetTag(i + 1);
-    }
-    std::vector<platform::Timer*> raw;
-    for (auto& t : m_timers) raw.push_back(t.get());
-    m_slots.RegisterTimers(raw);
-    delay.SetEnable(true);
-    m_queue.Subscribe(core::MakeHandler<&BenchWindow::Handler>(this));
-  }
+      : ProgrammerWindow(host, delayPump), port(ports, host.Pump()), m_folder(folder) {}
 
   void ReportProgress(uint32_t, int32_t) override {}
   void LogLine(const std::string&) override {}
-  void DrainEvents() override { core::DrainEvents(m_queue, m_guiBusy, m_host.Pump()); }
-  core::EventQueue& Events() override { return m_queue; }
-  core::TimerSlots& Slots() override { return m_slots; }
-  platform::MessagePump& Pump() override { return m_host.Pump(); }
   std::string FindProgDefFile(int32_t) override { return {}; }
   std::string ErrorText(int32_t step) override { return "error step " + std::to_string(step); }
   void ShowErrorBox(const std::string& text, const std::string&) override {
@@ -174,36 +154,21 @@ class BenchWindow final : public programmers::ProgrammerHost, public serial::V24
   std::string PackageFolder() override { return m_folder; }
   int32_t Language() override { return 1; }
 
-  void OnV24Message(uint32_t message, uint32_t com) override {
-    if (message != serial::WM_V24_RX) return;
-    m_queue.PostCode(10000, core::EventText::Number(static_cast<int32_t>(com)));
-    DrainEvents();
-  }
+  serial::TComPort port;
+
+ protected:
   // The window's line parser: one read per notification.
-  core::Event Handler(core::EventQueue& q, core::Event event) {
+  void OnWindowEvent(core::EventQueue& q, const core::Event& event) override {
     if (event.kind == core::kCodeEvent && event.code == 10000) {
       uint8_t buffer[251];
       const int32_t n = port.Read(buffer, 250);
       if (n > 0) m_parser.Feed(buffer, static_cast<size_t>(n), q, nullptr);
     }
-    return core::ClearEvent();
   }
-
- private:
-  platform::qt::QtHost& m_host;
-  core::EventQueue m_queue;
-  core::TimerSlots m_slots;
-  CountingPump m_delayPump;
-
- public:
-  serial::TDelay delay;
-  serial::TComPort port;
 
  private:
   std::string m_folder;
   update::LineParser m_parser;
-  int m_guiBusy = 0;
-  std::vector<std::unique_ptr<platform::Timer>> m_timers;
 };
 
 using testing_support::TiTxtSection;
@@ -225,8 +190,8 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> vectors(32, 0xFF);
   vectors[30] = 0x00;
   vectors[31] = 0x11;
-  std::ofstream(dir / "FW.TXT") << TiTxtSection(0x1080, std::vector<uint8_t>(32, 0x5A)) + TiTxtSection(0x1100, code) +
-                                       TiTxtSection(0xFFE0, vectors) + "q\r\n";
+  std::ofstream(dir / "FW.TXT") << TiTxtSection(0x1080, std::vector<uint8_t>(32, 0x5A)) +
+                                       TiTxtSection(0x1100, code) + TiTxtSection(0xFFE0, vectors) + "q\r\n";
 
   simtest::SimProcess sim(
       {"--ports", dir / "ports", "--pace", "--com", "1", "--profile", dir / "m1xx.profile"},
@@ -235,7 +200,8 @@ int main(int argc, char** argv) {
   platform::posix::PosixPortSystem posixPorts{platform::posix::ComMap::Folder(dir / "ports")};
   CountingPorts ports(posixPorts, budget);
   platform::qt::QtHost host;
-  BenchWindow window(host, ports, budget, dir.Path());
+  CountingPump delayPump(host.Pump(), budget);
+  BenchWindow window(host, delayPump, ports, dir.Path());
   serial::V24ParameterTag* r = window.port.GetV24Parameter();
   r->DatenBits = serial::D_8;
   r->StopBits = serial::S_2;

@@ -12,7 +12,6 @@ namespace {
 constexpr uint8_t kHeader = 0x80;
 constexpr size_t kMaxCore = 260;
 constexpr uint64_t kPacketGapMicros = 50000;
-constexpr uint64_t kAnswerMicros = 200;
 constexpr uint64_t kSegmentEraseMicros = 25000;
 constexpr uint64_t kMassEraseMicros = 250000;
 constexpr uint64_t kWriteMicrosPerByte = 40;
@@ -29,31 +28,10 @@ uint16_t Crc(const uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-Bsl5xxModel::Bsl5xxModel(ModelContext& context) : m_context(context), m_settings(context.profile.bsl) {}
-
-platform::sim::LineFormat Bsl5xxModel::Format() const {
-  return platform::sim::LineFormat{m_baud, 8, platform::sim::Parity::Even, platform::sim::StopBits::One};
-}
-
-void Bsl5xxModel::Tick(uint64_t nowMicros) {
-  if (m_switchAt && nowMicros >= *m_switchAt) {
-    m_baud = m_nextBaud;
-    m_switchAt.reset();
-  }
-}
-
-void Bsl5xxModel::ScheduleSwitch(uint32_t baud, uint64_t nowMicros) {
-  // The ACK leaves at the old rate; the line switches 10 ms after it.
-  m_nextBaud = baud;
-  m_switchAt = nowMicros + kAnswerMicros + Format().CharacterMicros() + 10000;
-}
+Bsl5xxModel::Bsl5xxModel(ModelContext& context) : BslModelBase(context) {}
 
 void Bsl5xxModel::OnPortOpen(bool /*open*/, uint64_t /*nowMicros*/) {
   m_packet.clear();
-}
-
-void Bsl5xxModel::Byte(uint8_t b, uint64_t delayMicros) {
-  if (!m_silent) Emit(std::vector<uint8_t>{b}, delayMicros);
 }
 
 void Bsl5xxModel::Frame(const std::vector<uint8_t>& core, uint64_t delayMicros) {
@@ -63,7 +41,7 @@ void Bsl5xxModel::Frame(const std::vector<uint8_t>& core, uint64_t delayMicros) 
   const uint16_t crc = Crc(core.data(), core.size());
   frame.push_back(static_cast<uint8_t>(crc));
   frame.push_back(static_cast<uint8_t>(crc >> 8));
-  if (!m_silent) Emit(std::move(frame), delayMicros);
+  Answer(std::move(frame), delayMicros);
 }
 
 void Bsl5xxModel::Message(uint8_t status, uint64_t delayMicros) {
@@ -113,7 +91,8 @@ void Bsl5xxModel::Receive(const ModelInput& input, uint64_t nowMicros) {
 uint8_t Bsl5xxModel::ReadByte(uint32_t address) const {
   if (address >= kDeviceIdAddress && address < kDeviceIdAddress + 2)
     return static_cast<uint8_t>(address == kDeviceIdAddress ? m_settings.chipId >> 8 : m_settings.chipId);
-  return m_context.flash.At(address);
+  const uint8_t value = m_context.flash.At(address);
+  return address == m_corruptAt ? static_cast<uint8_t>(value ^ 0x01) : value;
 }
 
 void Bsl5xxModel::MassErase() {
@@ -129,6 +108,10 @@ void Bsl5xxModel::Execute() {
   const auto address = [&] { return uint32_t{core[1]} | uint32_t{core[2]} << 8 | uint32_t{core[3]} << 16; };
   const bool addressed = cmd == 0x10 || cmd == 0x12 || cmd == 0x17 || cmd == 0x18;
   m_current = Command{cmd, addressed && length >= 4 ? address() : 0, 0, m_baud, 0xFF};
+  if (Ignores(cmd, m_current.address)) {
+    m_commands.push_back(m_current);
+    return;
+  }
 
   if (m_faultCount > 0 && cmd == m_faultCommand) {
     --m_faultCount;
@@ -195,13 +178,7 @@ void Bsl5xxModel::Execute() {
       }
       m_current.address = address();
       Byte(0x00, kAnswerMicros);
-      m_started = true;
-      m_startAddress = m_current.address;
-      char text[48];
-      std::snprintf(text, sizeof text, "firmware started at 0x%05X", static_cast<unsigned>(m_startAddress));
-      Note(text);
-      if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context))
-        HandOverTo(std::move(next));
+      StartFirmware(m_current.address);
       break;
     }
     case 0x18: {  // TX data block

@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/bsl/BslSettings.h"
-#include "sim/model/InstrumentModel.h"
-#include "sim/model/ModelContext.h"
+#include "sim/bsl/BslModelBase.h"
 
 namespace sim {
 
@@ -23,7 +21,7 @@ namespace sim {
 // password (the vector table 0xFFE0..0xFFFF); a wrong one mass-erases and
 // answers status 05; a locked command answers status 04. Writing a flash
 // cell that is not erased answers status 01 (write check failed).
-class Bsl5xxModel final : public InstrumentModel {
+class Bsl5xxModel final : public BslModelBase {
  public:
   struct Command {
     uint8_t command = 0;
@@ -38,17 +36,11 @@ class Bsl5xxModel final : public InstrumentModel {
   explicit Bsl5xxModel(ModelContext& context);
 
   std::string_view Name() const override { return "bsl-5xx"; }
-  platform::sim::LineFormat Format() const override;
   void Receive(const ModelInput& input, uint64_t nowMicros) override;
   void OnPortOpen(bool open, uint64_t nowMicros) override;
-  // A baud-rate change takes effect once its ACK is out.
-  void Tick(uint64_t nowMicros) override;
-  std::optional<uint64_t> NextTick() const override { return m_switchAt; }
   void Dump(std::ostream& out) const override;
 
   const std::vector<Command>& Commands() const { return m_commands; }
-  bool Started() const { return m_started; }
-  uint32_t StartAddress() const { return m_startAddress; }
 
   // Faults for tests.
   void StatusNext(uint8_t command, uint8_t status, int count) {
@@ -56,35 +48,28 @@ class Bsl5xxModel final : public InstrumentModel {
     m_faultStatus = status;
     m_faultCount = count;
   }
-  void GoSilent() { m_silent = true; }
+  // Flip a bit in what a read of this address returns.
+  void CorruptReadAt(uint32_t address) { m_corruptAt = address; }
 
  private:
   void Execute();
-  void Byte(uint8_t b, uint64_t delayMicros);
-  void ScheduleSwitch(uint32_t baud, uint64_t nowMicros);
+  void Byte(uint8_t b, uint64_t delayMicros) { Answer({b}, delayMicros); }
   void Frame(const std::vector<uint8_t>& core, uint64_t delayMicros);
   void Message(uint8_t status, uint64_t delayMicros);
   uint8_t ReadByte(uint32_t address) const;
   void MassErase();
 
-  ModelContext& m_context;
-  const BslSettings& m_settings;
-  uint32_t m_baud = 9600;
-  uint32_t m_nextBaud = 0;
-  std::optional<uint64_t> m_switchAt;
   std::vector<uint8_t> m_packet;
   uint64_t m_now = 0;
   uint64_t m_lastByte = 0;
   bool m_unlocked = false;
-  bool m_started = false;
-  uint32_t m_startAddress = 0;
   std::vector<Command> m_commands;
   Command m_current;
 
   uint8_t m_faultCommand = 0;
   uint8_t m_faultStatus = 0;
   int m_faultCount = 0;
-  bool m_silent = false;
+  uint32_t m_corruptAt = 0xFFFFFFFF;
 };
 
 }  // namespace sim

@@ -1,40 +1,25 @@
 #include "sim/bsl/BslSettings.h"
 
-#include <charconv>
 #include <vector>
 
 #include "sim/model/FlashMemory.h"
+#include "sim/model/ProfileReader.h"
 
 namespace sim {
 namespace {
 
-std::vector<std::string_view> Words(std::string_view s) {
-  std::vector<std::string_view> words;
-  size_t at = 0;
-  while (at < s.size()) {
-    while (at < s.size() && (s[at] == ' ' || s[at] == '\t')) ++at;
-    size_t end = at;
-    while (end < s.size() && s[end] != ' ' && s[end] != '\t') ++end;
-    if (end > at) words.push_back(s.substr(at, end - at));
-    at = end;
-  }
-  return words;
-}
-
+// Hexadecimal, with or without "0x".
 bool Hex(std::string_view word, uint32_t max, uint32_t& value) {
-  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) word.remove_prefix(2);
-  if (word.empty()) return false;
-  uint32_t v = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v, 16);
-  if (ec != std::errc() || end != word.data() + word.size() || v > max) return false;
-  value = v;
+  uint64_t v = 0;
+  if (!ProfileReader::ParseNumber(word, max, v, 16)) return false;
+  value = static_cast<uint32_t>(v);
   return true;
 }
 
 }  // namespace
 
 bool BslSettings::Parse(std::string_view value, std::string& error) {
-  const auto words = Words(value);
+  const auto words = ProfileReader::Words(value);
   if (words.empty() || words.size() % 2 != 0) {
     error = "bsl: expected pairs like 'family 2xx chip 0xF26F version 1.61 reset 0x3100'";
     return false;

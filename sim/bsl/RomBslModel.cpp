@@ -23,7 +23,7 @@ uint16_t Checksum(const std::vector<uint8_t>& bytes, size_t count) {
 
 }  // namespace
 
-RomBslModel::RomBslModel(ModelContext& context) : m_context(context), m_settings(context.profile.bsl) {
+RomBslModel::RomBslModel(ModelContext& context) : BslModelBase(context) {
   // Taking over from the 0x90 announcement, the sync has just been answered.
   if (context.profile.bootLoader == BootAnnounce::Byte90) m_state = State::InFrame;
   m_romInfo.fill(0xFF);
@@ -33,30 +33,9 @@ RomBslModel::RomBslModel(ModelContext& context) : m_context(context), m_settings
   m_romInfo[11] = m_settings.versionLow;
 }
 
-platform::sim::LineFormat RomBslModel::Format() const {
-  return platform::sim::LineFormat{m_baud, 8, platform::sim::Parity::Even, platform::sim::StopBits::One};
-}
-
-void RomBslModel::Tick(uint64_t nowMicros) {
-  if (m_switchAt && nowMicros >= *m_switchAt) {
-    m_baud = m_nextBaud;
-    m_switchAt.reset();
-  }
-}
-
-void RomBslModel::ScheduleSwitch(uint32_t baud, uint64_t nowMicros) {
-  // The ACK leaves at the old rate; the line switches 10 ms after it.
-  m_nextBaud = baud;
-  m_switchAt = nowMicros + kAnswerMicros + Format().CharacterMicros() + 10000;
-}
-
 void RomBslModel::OnPortOpen(bool /*open*/, uint64_t /*nowMicros*/) {
   m_state = State::WaitSync;
   m_frame.clear();
-}
-
-void RomBslModel::Answer(uint8_t byte, uint64_t delayMicros) {
-  if (!m_silent) Emit(std::vector<uint8_t>{byte}, delayMicros);
 }
 
 void RomBslModel::SendData(const std::vector<uint8_t>& data) {
@@ -66,7 +45,7 @@ void RomBslModel::SendData(const std::vector<uint8_t>& data) {
   const uint16_t sum = Checksum(frame, frame.size());
   frame.push_back(static_cast<uint8_t>(sum));
   frame.push_back(static_cast<uint8_t>(sum >> 8));
-  if (!m_silent) Emit(std::move(frame), kAnswerMicros);
+  BslModelBase::Answer(std::move(frame), kAnswerMicros);
 }
 
 void RomBslModel::Receive(const ModelInput& input, uint64_t nowMicros) {
@@ -150,6 +129,10 @@ void RomBslModel::Execute(uint64_t nowMicros) {
 
   if (!sumOk) {
     nak();
+    done();
+    return;
+  }
+  if (Ignores(cmd, al + (m_offset << 16))) {
     done();
     return;
   }
@@ -253,13 +236,7 @@ void RomBslModel::Execute(uint64_t nowMicros) {
         ack();
       } else {
         ack();
-        m_started = true;
-        m_startAddress = al;
-        char text[48];
-        std::snprintf(text, sizeof text, "firmware started at 0x%04X", static_cast<unsigned>(al));
-        Note(text);
-        if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context))
-          HandOverTo(std::move(next));
+        StartFirmware(al);
       }
       break;
     case 0x1C:  // erase check

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/bsl/BslSettings.h"
-#include "sim/model/InstrumentModel.h"
-#include "sim/model/ModelContext.h"
+#include "sim/bsl/BslModelBase.h"
 
 namespace sim {
 
@@ -28,7 +26,7 @@ namespace sim {
 // can only be cleared by a write; writing a cell that is not erased is
 // NAKed. Loader 1.10 sends flash contents wrongly in a TX data block unless
 // the patch in RAM was started (Load PC into RAM) just before it.
-class RomBslModel final : public InstrumentModel {
+class RomBslModel final : public BslModelBase {
  public:
   struct Command {
     uint8_t command = 0;
@@ -44,7 +42,6 @@ class RomBslModel final : public InstrumentModel {
   static constexpr uint32_t kRamStart = 0x0200;
   static constexpr uint32_t kRamEnd = 0x0A00;
   // The loader's own times (flash timing generator of the 2xx data sheets).
-  static constexpr uint64_t kAnswerMicros = 200;
   static constexpr uint64_t kSegmentEraseMicros = 20000;
   static constexpr uint64_t kMassEraseMicros = 200000;
   static constexpr uint64_t kWriteMicrosPerByte = 40;
@@ -52,19 +49,13 @@ class RomBslModel final : public InstrumentModel {
   explicit RomBslModel(ModelContext& context);
 
   std::string_view Name() const override { return "rom-bsl"; }
-  platform::sim::LineFormat Format() const override;
   void Receive(const ModelInput& input, uint64_t nowMicros) override;
   void OnPortOpen(bool open, uint64_t nowMicros) override;
-  // A baud-rate change takes effect once its ACK is out.
-  void Tick(uint64_t nowMicros) override;
-  std::optional<uint64_t> NextTick() const override { return m_switchAt; }
   void Dump(std::ostream& out) const override;
 
   const std::vector<Command>& Commands() const { return m_commands; }
   uint32_t SyncCount() const { return m_syncs; }
   bool Unlocked() const { return m_unlocked; }
-  bool Started() const { return m_started; }
-  uint32_t StartAddress() const { return m_startAddress; }
   uint32_t PatchRuns() const { return m_patchRuns; }
 
   // Faults for tests: NAK the `count` next frames with this command byte.
@@ -72,8 +63,6 @@ class RomBslModel final : public InstrumentModel {
     m_nakCommand = command;
     m_nakCount = count;
   }
-  // Answer nothing at all from now on.
-  void GoSilent() { m_silent = true; }
   // Flip a bit in what a read of this address returns.
   void CorruptReadAt(uint32_t address) { m_corruptAt = address; }
 
@@ -81,8 +70,7 @@ class RomBslModel final : public InstrumentModel {
   enum class State { WaitSync, InFrame };
 
   void Execute(uint64_t nowMicros);
-  void Answer(uint8_t byte, uint64_t delayMicros);
-  void ScheduleSwitch(uint32_t baud, uint64_t nowMicros);
+  void Answer(uint8_t byte, uint64_t delayMicros) { BslModelBase::Answer({byte}, delayMicros); }
   void SendData(const std::vector<uint8_t>& data);
   uint8_t ReadByte(uint32_t address) const;
   void EraseMain();
@@ -90,11 +78,6 @@ class RomBslModel final : public InstrumentModel {
     return address >= kRamStart && address + count <= kRamEnd;
   }
 
-  ModelContext& m_context;
-  const BslSettings& m_settings;
-  uint32_t m_baud = 9600;
-  uint32_t m_nextBaud = 0;
-  std::optional<uint64_t> m_switchAt;
   State m_state = State::WaitSync;
   std::vector<uint8_t> m_frame;
   uint64_t m_lastByte = 0;
@@ -104,15 +87,12 @@ class RomBslModel final : public InstrumentModel {
   std::array<uint8_t, kRamEnd - kRamStart> m_ram{};
   std::array<bool, kRamEnd - kRamStart> m_ramWritten{};
   std::array<uint8_t, 16> m_romInfo{};  // 0x0FF0..0x0FFF
-  bool m_started = false;
-  uint32_t m_startAddress = 0;
   uint32_t m_syncs = 0;
   uint32_t m_patchRuns = 0;
   std::vector<Command> m_commands;
 
   uint8_t m_nakCommand = 0;
   int m_nakCount = 0;
-  bool m_silent = false;
   uint32_t m_corruptAt = 0xFFFFFFFF;
 };
 

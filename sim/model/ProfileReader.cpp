@@ -26,32 +26,14 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
+using Reader = ProfileReader;
+
 std::vector<std::string_view> Words(std::string_view s) {
-  std::vector<std::string_view> words;
-  size_t at = 0;
-  while (at < s.size()) {
-    while (at < s.size() && (s[at] == ' ' || s[at] == '\t')) ++at;
-    size_t end = at;
-    while (end < s.size() && s[end] != ' ' && s[end] != '\t') ++end;
-    if (end > at) words.push_back(s.substr(at, end - at));
-    at = end;
-  }
-  return words;
+  return Reader::Words(s);
 }
 
-// Unsigned number, decimal or with "0x" hexadecimal; the whole word.
 bool ParseNumber(std::string_view word, uint64_t max, uint64_t& value) {
-  int base = 10;
-  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
-    word.remove_prefix(2);
-    base = 16;
-  }
-  if (word.empty()) return false;
-  uint64_t v = 0;
-  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v, base);
-  if (ec != std::errc() || end != word.data() + word.size() || v > max) return false;
-  value = v;
-  return true;
+  return Reader::ParseNumber(word, max, value);
 }
 
 bool ParseCommand(std::string_view word, int& command) {
@@ -254,6 +236,32 @@ bool ParseIdentCodes(std::string_view value, std::array<int, 4>& codes, std::str
 }
 
 }  // namespace
+
+std::vector<std::string_view> ProfileReader::Words(std::string_view s) {
+  std::vector<std::string_view> words;
+  size_t at = 0;
+  while (at < s.size()) {
+    while (at < s.size() && (s[at] == ' ' || s[at] == '\t')) ++at;
+    size_t end = at;
+    while (end < s.size() && s[end] != ' ' && s[end] != '\t') ++end;
+    if (end > at) words.push_back(s.substr(at, end - at));
+    at = end;
+  }
+  return words;
+}
+
+bool ProfileReader::ParseNumber(std::string_view word, uint64_t max, uint64_t& value, int base) {
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+    word.remove_prefix(2);
+    base = 16;
+  }
+  if (word.empty()) return false;
+  uint64_t v = 0;
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), v, base);
+  if (ec != std::errc() || end != word.data() + word.size() || v > max) return false;
+  value = v;
+  return true;
+}
 
 std::string ProfileReader::Result::ErrorText(std::string_view fileName) const {
   std::string text;

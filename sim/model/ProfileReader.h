@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,13 @@ class ProfileReader {
 
   static Result Parse(std::string_view text, std::string_view defaultName = {});
   static Result ReadFile(const std::string& path);
+
+  // The pieces of a value, for the readers of its parts (BslSettings).
+  // Words separated by blanks or tabs.
+  static std::vector<std::string_view> Words(std::string_view value);
+  // An unsigned number, the whole word, in `base` or, after "0x",
+  // hexadecimal; at most `max`. False leaves `value` as it was.
+  static bool ParseNumber(std::string_view word, uint64_t max, uint64_t& value, int base = 10);
 };
 
 }  // namespace sim

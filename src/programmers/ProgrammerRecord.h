@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "programmers/LoaderStateRecord.h"
+
 namespace programmers {
 
 // The part of the window's DeviceRecord that the programmers read and write.
@@ -18,6 +20,7 @@ struct ProgrammerRecord {
   std::array<int32_t, 2> EraseTop{};   // per loader mode 0 and 1: top segment; <= 0 default
   int32_t ResetVector = 0;             // written by the loaders: the instrument's reset vector
   bool ResetVectorKnown = false;
+  LoaderStateRecord LoaderState;       // written by the loaders: what a loader left behind holds
   bool SyncFirst = false;              // enter the loader with a synchronisation
   bool AskResetVector = false;         // ask the instrument for its reset vector first
   bool RestoreSlowParameters = false;  // leave the port at 9600 2 stop bits, no parity after success

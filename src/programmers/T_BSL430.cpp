@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/EventHandler.h"
 #include "programmers/BslFrames.h"
@@ -27,7 +28,11 @@ size_t BlockEnd(const ImageBlock16& b) {
 
 T_BSL430::T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
                    serial::TComPort& port)
-    : TProgrammerTyp(form, delay, deviceRecord, port) {}
+    : T_BSL430(form, delay, deviceRecord, port, RunConstants{kFileLimit, 8000, 2000}) {}
+
+T_BSL430::T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
+                   serial::TComPort& port, const RunConstants& constants)
+    : TProgrammerTyp(form, delay, deviceRecord, port), m_run(constants) {}
 
 T_BSL430::~T_BSL430() {
   if (m_subscribed) m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
@@ -45,7 +50,8 @@ bool T_BSL430::SendCommand(const std::string& text) {
   return true;
 }
 
-bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit) {
+template <class Image>
+bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t limit) {
   std::string content, error;
   if (!ReadPackageFile(fileName, limit, content, error)) {
     m_form.ShowErrorBox(error, "Error");
@@ -60,6 +66,22 @@ bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, si
   return true;
 }
 
+bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit) {
+  return LoadAnyImage(fileName, image, limit);
+}
+
+bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit) {
+  return LoadAnyImage(fileName, image, limit);
+}
+
+bool T_BSL430::ReadImage(const std::string& fileName) {
+  if (!LoadImage(fileName, m_image, m_run.fileLimit)) return false;
+  m_lastBlock = m_image.LastIndex;
+  m_firstUpper = m_image.FirstUpper;
+  m_lastUpper = m_image.LastUpper;
+  return true;
+}
+
 bool T_BSL430::Program(const std::string& fileName) {
   m_loaderMode = std::clamp(m_deviceRecord.LoaderMode, 0, 2);
   m_askVector = m_deviceRecord.AskResetVector;
@@ -67,10 +89,7 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_blockIndex = 0;
   m_failed = false;
   // A file that cannot be used fails the run before anything is sent.
-  if (!LoadImage(fileName, m_image, kFileLimit)) return false;
-  m_lastBlock = m_image.LastIndex;
-  m_firstUpper = m_image.FirstUpper;
-  m_lastUpper = m_image.LastUpper;
+  if (!ReadImage(fileName)) return false;
   m_progressMax = 8 + 4 * m_lastBlock + 4;
   m_form.ReportProgress(2, m_progressMax);
 
@@ -82,19 +101,10 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_finished = false;
   m_form.ReportProgress(10, -1);
 
-  if (m_deviceRecord.AlreadyInLoader) {
-    if (m_deviceRecord.ResetVectorKnown) {
-      m_vectorWord = m_deviceRecord.ResetVector & 0xFFFF;
-      m_vectorKnown = true;
-    } else {
-      const bool second = m_firstUpper >= 0 || m_deviceRecord.DeviceText.find("23774") != std::string::npos ||
-                          m_deviceRecord.DeviceNumber == 62007;
-      m_vectorWord = ReadHexWord(second ? kDefaultVector2 : kDefaultVector1);
-    }
-    EnterLoader(m_deviceRecord.SyncFirst);
-  } else {
+  if (m_deviceRecord.AlreadyInLoader)
+    StartInLoader();
+  else
     SendCommand("A.1000\r\n");
-  }
 
   RunEventLoop(m_finished);
 
@@ -103,7 +113,7 @@ bool T_BSL430::Program(const std::string& fileName) {
     m_port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
   else
     m_port.LoadLastV24Parameter();
-  Wait(2000);
+  Wait(m_run.restoreWaitMs);
   m_form.ReportProgress(1, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = false;
@@ -112,10 +122,54 @@ bool T_BSL430::Program(const std::string& fileName) {
   return !m_failed;
 }
 
+void T_BSL430::StartInLoader() {
+  const LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  if (table.tableKnown) {
+    // What the last run left in the chip: after a failure past the vector
+    // erase the old reset vector no longer opens the loader.
+    m_password = table.vectorTable;
+    m_passwordFromRecord = true;
+    m_vectorWord = m_password[30] | (m_password[31] << 8);
+    m_vectorKnown = true;
+  } else if (m_deviceRecord.ResetVectorKnown) {
+    SetPasswordFromVector(m_deviceRecord.ResetVector & 0xFFFF);
+    m_vectorKnown = true;
+  } else {
+    const bool second = m_firstUpper >= 0 || m_deviceRecord.DeviceText.find("23774") != std::string::npos ||
+                        m_deviceRecord.DeviceNumber == 62007;
+    SetPasswordFromVector(ReadHexWord(second ? kDefaultVector2 : kDefaultVector1));
+  }
+  // Where the record cannot know (the tool was restarted since), the chip
+  // may hold an erased table: each refusal of one password tries the other.
+  // A 2xx erases itself on a wrong password, so the erased table is right
+  // after the first refusal; a 1xx/4xx refuses without harm.
+  m_otherPassword.fill(0xFF);
+  m_hasOtherPassword = m_password != m_otherPassword;
+  EnterLoader(m_deviceRecord.SyncFirst);
+}
+
+void T_BSL430::SetPasswordFromVector(int32_t word) {
+  m_vectorWord = word;
+  m_password.fill(kPasswordFill);
+  m_password[30] = static_cast<uint8_t>(word);
+  m_password[31] = static_cast<uint8_t>(word >> 8);
+}
+
+std::vector<uint8_t> T_BSL430::PasswordPayload() const {
+  // AL AH LL LH carry nothing for this command.
+  std::vector<uint8_t> payload(4, kPasswordFill);
+  payload.insert(payload.end(), m_password.begin(), m_password.end());
+  return payload;
+}
+
 void T_BSL430::ShowError() {
   if (m_errorStep > 15) m_errorStep = 16;
   m_form.ShowErrorBox(m_form.ErrorText(m_errorStep), "Error");
   m_errorStepSaved = m_errorStep;
+}
+
+const char* T_BSL430::DefaultVectorText() const {
+  return m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2 : kDefaultVector1;
 }
 
 core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event event) {
@@ -147,14 +201,13 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
     case 10010:
       if (m_deviceRecord.ImageByChipId) {
         m_loaderMode = 2;
-        m_askVector = false;
+        if (ChipIdImageSkipsQuestion()) m_askVector = false;
       }
       Wait(1000);
       if (m_askVector)
         SendCommand(kAsk[m_loaderMode]);
       else
-        OnVectorText(m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2
-                                                                               : kDefaultVector1);
+        OnVectorText(DefaultVectorText());
       return core::ClearEvent();
     case 10011:
       if (m_vectorKnown && !m_loaderActive) EnterLoader(true);
@@ -169,24 +222,36 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
 }
 
 void T_BSL430::OnVectorText(const char* text) {
-  m_vectorWord = ReadHexWord(text);
+  SetPasswordFromVector(ReadHexWord(text));
   m_vectorKnown = true;
   m_deviceRecord.ResetVector = m_vectorWord;
   m_deviceRecord.ResetVectorKnown = true;
+  SendHandOver();
+}
+
+void T_BSL430::SendHandOver() {
   SendCommand(kHandOver[m_loaderMode]);
 }
 
 void T_BSL430::EnterLoader(bool sync) {
   m_loaderActive = true;
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  m_port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
+  // A loader entered by the hand-over starts at 9600; one that a failed run
+  // left behind listens at the rate that run switched it to.
+  bool& at38400 = m_deviceRecord.LoaderState.at38400;
+  if (!m_deviceRecord.AlreadyInLoader) at38400 = false;
+  m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
   m_port.ChangeHandShake(serial::NoHandshake);
-  Wait(8000);
+  Wait(m_run.entryWaitMs);
   // What came before the loader ran (the hand-over answer at the old
   // settings) is noise to the loader protocol.
   m_port.ClearBuffer(kPurgeRx);
   m_rx.clear();
   m_timerSlot = m_form.Slots().StartSlot(kLoaderSlotMs);
+  StartLoaderProtocol(sync);
+}
+
+void T_BSL430::StartLoaderProtocol(bool sync) {
   if (sync)
     SyncThen(&T_BSL430::StepVersion);
   else
@@ -205,21 +270,38 @@ void T_BSL430::ReadPort() {
   ReceiveBytes(buffer.data(), static_cast<size_t>(n));
 }
 
+void T_BSL430::NoteAcknowledged() {
+  const uint8_t command = std::exchange(m_sentCommand, 0);
+  const std::vector<uint8_t>& p = m_sentPayload;
+  if (p.size() < 4) return;
+  LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  const uint32_t address = p[0] | (p[1] << 8);
+  if (command == 0x10 && p.size() == 4 + LoaderStateRecord::kTableSize) {
+    table.Accepted(p.data() + 4);
+    m_hasOtherPassword = false;  // this one opens it (also after the patch's restart)
+  } else if (m_offsetActive) {
+    return;  // the upper 64 KiB holds no vectors
+  } else if (command == 0x16) {
+    table.SegmentErased(address);
+  } else if (command == 0x12) {
+    table.Written(address, p.data() + 4, p.size() - 4);
+  }
+}
+
 void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
   const size_t room = kRxCapacity - std::min(kRxCapacity, m_rx.size());
   if (bytes) m_rx.insert(m_rx.end(), bytes, bytes + std::min(count, room));
-  for (const BslReceipt& r : ScanRomBsl(m_rx)) {
+  for (const BslReceipt& r : ScanReceived(m_rx)) {
     if (m_finished) return;
     switch (r.kind) {
       case BslReceipt::Kind::Frame:
-        m_form.ReportProgress(3, 1);
-        if (m_answerStep) (this->*m_answerStep)(r.frame);
+        OnFrame(r.frame);
         break;
       case BslReceipt::Kind::BadFrame:
         break;  // the slot's expiry retries
       case BslReceipt::Kind::Ack:
         m_form.ReportProgress(3, 1);
-        if (m_ackStep) (this->*m_ackStep)();
+        OnAck();
         break;
       case BslReceipt::Kind::Nak:
         m_form.ReportProgress(3, 1);
@@ -227,6 +309,20 @@ void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
         break;
     }
   }
+}
+
+std::vector<BslReceipt> T_BSL430::ScanReceived(std::vector<uint8_t>& buffer) {
+  return ScanRomBsl(buffer);
+}
+
+void T_BSL430::OnFrame(const std::vector<uint8_t>& frame) {
+  m_form.ReportProgress(3, 1);
+  if (m_answerStep) (this->*m_answerStep)(frame);
+}
+
+void T_BSL430::OnAck() {
+  NoteAcknowledged();
+  if (m_ackStep) (this->*m_ackStep)();
 }
 
 void T_BSL430::RetryRule(bool timeOut) {
@@ -242,6 +338,9 @@ void T_BSL430::RetryRule(bool timeOut) {
     Fail();
     return;
   }
+  if (!timeOut && m_hasOtherPassword &&
+      (m_nakStep == &T_BSL430::StepPassword || m_nakStep == &T_BSL430::StepPatchPassword))
+    std::swap(m_password, m_otherPassword);
   // A NAKed sync is sent again at once and keeps the step it leads to, so
   // the retry history counts it and it cannot ping-pong.
   if (m_nakStep == &T_BSL430::NextSegment || m_nakStep == &T_BSL430::SyncAgain)
@@ -257,12 +356,14 @@ void T_BSL430::SyncThen(Step step) {
   m_answerStep = nullptr;
   m_nakStep = &T_BSL430::SyncAgain;
   m_errorStep = 1;
+  m_sentCommand = 0;
   const uint8_t sync = 0x80;
   m_port.Write(&sync, 1, false);
 }
 
 void T_BSL430::SyncAgain() {
   m_errorStep = 1;
+  m_sentCommand = 0;
   const uint8_t sync = 0x80;
   m_port.Write(&sync, 1, false);
 }
@@ -278,6 +379,8 @@ void T_BSL430::Continue(Step step) {
 
 void T_BSL430::SendFrame(uint8_t command, const std::vector<uint8_t>& payload, int32_t errorStep) {
   m_errorStep = errorStep;
+  m_sentCommand = command;
+  m_sentPayload = payload;
   const std::vector<uint8_t> frame = RomBslFrame(command, payload);
   m_port.Write(frame.data(), static_cast<int32_t>(frame.size()), false);
 }
@@ -326,7 +429,7 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
       m_lastBlock = m_image.LastIndex;
       m_firstUpper = m_image.FirstUpper;
       m_lastUpper = m_image.LastUpper;
-      if (m_chipId == 62503) m_vectorWord = ReadHexWord(kDefaultVector1);
+      if (m_chipId == 62503 && !m_passwordFromRecord) SetPasswordFromVector(ReadHexWord(kDefaultVector1));
     }
   }
   SyncThen(&T_BSL430::StepPassword);
@@ -335,10 +438,7 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
 void T_BSL430::StepPassword() {
   m_ackStep = &T_BSL430::AfterPassword;
   m_nakStep = &T_BSL430::StepPassword;
-  std::vector<uint8_t> payload(34, kPasswordFill);
-  payload.push_back(static_cast<uint8_t>(m_vectorWord));
-  payload.push_back(static_cast<uint8_t>(m_vectorWord >> 8));
-  SendFrame(0x10, payload, 4);
+  SendFrame(0x10, PasswordPayload(), 4);
 }
 
 int32_t T_BSL430::SecondBlockAddress() const {
@@ -382,6 +482,7 @@ void T_BSL430::StepBaudRate() {
 
 void T_BSL430::SwitchTo38400() {
   Wait(1000);
+  m_deviceRecord.LoaderState.at38400 = true;
   m_port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
   Wait(1000);
   SyncThen(&T_BSL430::StepErase);
@@ -537,10 +638,7 @@ void T_BSL430::StepReadBack() {
 void T_BSL430::Compare(const std::vector<uint8_t>& frame) {
   const ImageBlock16& block = m_image.blocks[static_cast<size_t>(m_blockIndex)];
   const size_t n = frame.size() >= 6 ? frame[2] : 0;
-  const bool same =
-      n == block.DataLength() && frame.size() >= n + 6 &&
-      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
-  if (!same) {
+  if (!ReadBackMatches(frame, n, block)) {
     Fail();  // error step 9 stays
     return;
   }
@@ -579,6 +677,7 @@ void T_BSL430::StepStart() {
 
 void T_BSL430::Done() {
   m_loaderActive = false;
+  m_deviceRecord.LoaderState.at38400 = false;  // the firmware runs; the loader is gone
   m_form.ReportProgress(10, 100);
   m_finished = true;
 }
@@ -611,10 +710,7 @@ void T_BSL430::AfterRestart() {
 void T_BSL430::StepPatchPassword() {
   m_ackStep = &T_BSL430::AfterPatchPassword;
   m_nakStep = &T_BSL430::StepPatchPassword;
-  std::vector<uint8_t> payload(34, kPasswordFill);
-  payload.push_back(static_cast<uint8_t>(m_vectorWord));
-  payload.push_back(static_cast<uint8_t>(m_vectorWord >> 8));
-  SendFrame(0x10, payload, 4);
+  SendFrame(0x10, PasswordPayload(), 4);
 }
 
 void T_BSL430::AfterPatchPassword() {
@@ -657,10 +753,7 @@ void T_BSL430::StepReadBackPatch() {
 void T_BSL430::ComparePatch(const std::vector<uint8_t>& frame) {
   const ImageBlock16& block = m_patchImage.blocks[static_cast<size_t>(m_patchIndex)];
   const size_t n = frame.size() >= 6 ? frame[2] : 0;
-  const bool same =
-      n == block.DataLength() && frame.size() >= n + 6 &&
-      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
-  if (!same) {
+  if (!ReadBackMatches(frame, n, block)) {
     Fail();
     return;
   }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/Event.h"
 #include "core/EventQueue.h"
+#include "programmers/BslFrames.h"
 #include "programmers/FirmwareImage.h"
 #include "programmers/TProgrammerTyp.h"
 
@@ -54,7 +57,7 @@ class T_BSL430 : public TProgrammerTyp {
 
   // The receive path of the loader protocol: takes what has been read from
   // the port (at most the buffer's 1000 bytes are kept) and acts on it.
-  virtual void ReceiveBytes(const uint8_t* bytes, size_t count);
+  void ReceiveBytes(const uint8_t* bytes, size_t count);
 
   // For tests and the window.
   int32_t ErrorStep() const { return m_errorStep; }
@@ -65,7 +68,37 @@ class T_BSL430 : public TProgrammerTyp {
   using Step = void (T_BSL430::*)();
   using AnswerStepFn = void (T_BSL430::*)(const std::vector<uint8_t>&);
 
+  // What a loader family sets apart from the ROM loader's run (ms, bytes).
+  struct RunConstants {
+    size_t fileLimit;
+    int32_t entryWaitMs;    // after the port is set for the loader
+    int32_t restoreWaitMs;  // after the port is given back
+  };
+  T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
+           serial::TComPort& port, const RunConstants& constants);
+
+  // The hooks of Program and of the receive path; the ROM loader's by default.
+  // Reads the image of `fileName`, sets m_lastBlock; false after the error box.
+  virtual bool ReadImage(const std::string& fileName);
+  // The instrument waits in its loader already: the password, then the loader.
+  virtual void StartInLoader();
+  // The reset vector assumed when the instrument is not asked (10010).
+  virtual const char* DefaultVectorText() const;
+  // With the image chosen by the chip ID, the reset vector is not asked for.
+  virtual bool ChipIdImageSkipsQuestion() const { return true; }
+  virtual void OnVectorText(const char* text);
+  // The first step once the loader has been entered.
+  virtual void StartLoaderProtocol(bool sync);
+  virtual std::vector<BslReceipt> ScanReceived(std::vector<uint8_t>& buffer);
+  virtual void OnFrame(const std::vector<uint8_t>& frame);
+  virtual void OnAck();
+  // A NAK, or the loader's slot ran out (`timeOut`).
+  virtual void RetryRule(bool timeOut);
+
   core::Event EventHandler(core::EventQueue& queue, core::Event event);
+  // The hand-over command of the loader mode (after the reset vector).
+  void SendHandOver();
+  void EnterLoader(bool sync);
   void Wait(int32_t ms) { m_delay.DelayTime(ms, false); }
   void Fail() {
     m_failed = true;
@@ -73,7 +106,16 @@ class T_BSL430 : public TProgrammerTyp {
   }
   // Reads a TI-TXT package file into `image`; false after the error box.
   bool LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit);
+  bool LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit);
   static int32_t ReadHexWord(const char* text);
+  // Whether a read-back frame carries `n` data bytes, from its fifth byte on,
+  // that equal the whole of the block's data.
+  template <class Block>
+  static bool ReadBackMatches(const std::vector<uint8_t>& frame, size_t n, const Block& block) {
+    return n == block.DataLength() && frame.size() >= n + 6 &&
+           std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n),
+                      block.data.begin());
+  }
 
   bool m_failed = false;
   bool m_finished = false;
@@ -86,15 +128,17 @@ class T_BSL430 : public TProgrammerTyp {
   int32_t m_errorStepSaved = 0;
   int32_t m_loaderMode = 0;
   int32_t m_progressMax = 0;
+  int32_t m_blockIndex = 0;
+  int32_t m_lastBlock = -1;
   std::vector<uint8_t> m_rx;  // RxBuffer; at most kRxCapacity bytes
+  const RunConstants m_run;
 
   // Reads what fits into the receive buffer and hands it to ReceiveBytes.
   void ReadPort();
 
  private:
-  // Request half.
-  void OnVectorText(const char* text);
-  void EnterLoader(bool sync);
+  template <class Image>
+  bool LoadAnyImage(const std::string& fileName, Image& image, size_t limit);
 
   // Loader steps (error step numbers in brackets).
   void SyncThen(Step step);
@@ -130,18 +174,19 @@ class T_BSL430 : public TProgrammerTyp {
   void ComparePatch(const std::vector<uint8_t>& frame);
   void AfterRunPatch();
 
-  void RetryRule(bool timeOut);
   void Continue(Step step);  // SyncThen, or the patch prelude once the patch is loaded
   void RequestOffset(int32_t offset, Step then);
   void SendFrame(uint8_t command, const std::vector<uint8_t>& payload, int32_t errorStep);
   void LoadPatch();
+  void SetPasswordFromVector(int32_t word);
+  std::vector<uint8_t> PasswordPayload() const;
+  // Tells the record what an acknowledged frame did to the vector table.
+  void NoteAcknowledged();
   int32_t SecondBlockAddress() const;
   uint16_t StartWord() const;
 
   FirmwareImage16 m_image;
   FirmwareImage16 m_patchImage{20};
-  int32_t m_blockIndex = 0;
-  int32_t m_lastBlock = -1;
   int32_t m_patchIndex = 0;
   int32_t m_patchLast = -1;
   int32_t m_firstUpper = -1;
@@ -151,6 +196,15 @@ class T_BSL430 : public TProgrammerTyp {
   std::string m_versionText;
   int32_t m_loaderVersion = 0;
   int32_t m_vectorWord = 0;
+  // The vector table 0xFFE0..0xFFFF to send as the password, and in the
+  // loader-only run the one to alternate with when the loader refuses it.
+  std::array<uint8_t, LoaderStateRecord::kTableSize> m_password{};
+  std::array<uint8_t, LoaderStateRecord::kTableSize> m_otherPassword{};
+  bool m_hasOtherPassword = false;
+  bool m_passwordFromRecord = false;
+  // The last frame sent, until its ACK has been noted.
+  uint8_t m_sentCommand = 0;
+  std::vector<uint8_t> m_sentPayload;
   int32_t m_requestedOffset = 0;
   bool m_offsetActive = false;
   bool m_passwordAccepted = false;

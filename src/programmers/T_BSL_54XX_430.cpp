@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "core/EventHandler.h"
 #include "programmers/BslFrames.h"
@@ -11,9 +12,6 @@
 namespace programmers {
 namespace {
 
-constexpr const char* kAsk[3] = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
-constexpr const char* kHandOver[3] = {"A.5588#QT48\r\n", "A.5566#QT48\r\n", "A.5567#QT48\r\n"};
-constexpr uint32_t kPurgeRx = 0x0008;  // PURGE_RXCLEAR
 constexpr uint16_t kFillWord = T_BSL430::kPasswordFill * 0x0101;
 // The loader's own area and the info memory start at 0x1800: those segments
 // are not erased with the image.
@@ -29,17 +27,7 @@ void PushAddress(std::vector<uint8_t>& core, uint32_t address) {
 
 T_BSL_54XX_430::T_BSL_54XX_430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
                                serial::TComPort& port)
-    : T_BSL430(form, delay, deviceRecord, port) {}
-
-T_BSL_54XX_430::~T_BSL_54XX_430() {
-  if (m_subscribed5) m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL_54XX_430::EventHandler5xx>(this));
-}
-
-bool T_BSL_54XX_430::SendCommand(const std::string& text) {
-  m_port.Write(text.c_str(), -1, false);
-  m_form.LogLine(text);
-  return true;
-}
+    : T_BSL430(form, delay, deviceRecord, port, RunConstants{kFileLimit, 4000, 1500}) {}
 
 void T_BSL_54XX_430::ShowError() {
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
@@ -52,106 +40,28 @@ void T_BSL_54XX_430::ShowError() {
   m_errorStepSaved = m_errorStep;
 }
 
-bool T_BSL_54XX_430::Program(const std::string& fileName) {
-  m_loaderMode = std::clamp(m_deviceRecord.LoaderMode, 0, 2);
-  m_askVector = m_deviceRecord.AskResetVector;
-  m_form.ReportProgress(0, 0);
-  m_blockIndex = 0;
-  m_failed = false;
-  std::string content, error;
-  if (!ReadPackageFile(fileName, kFileLimit, content, error)) {
-    m_form.ShowErrorBox(error, "Error");
-    return false;
-  }
-  ReadTiTxt(content, m_image32);
-  const ImageRefusal refusal = CheckImageForProgramming(m_image32);
-  if (refusal != ImageRefusal::kNone) {
-    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), "Error");
-    return false;
-  }
+bool T_BSL_54XX_430::ReadImage(const std::string& fileName) {
+  if (!LoadImage(fileName, m_image32, m_run.fileLimit)) return false;
   m_lastBlock = m_image32.LastIndex;
-  m_progressMax = 8 + 4 * m_lastBlock + 4;
-  m_form.ReportProgress(2, m_progressMax);
+  return true;
+}
 
-  m_form.Events().Subscribe(core::MakeHandler<&T_BSL_54XX_430::EventHandler5xx>(this));
-  m_subscribed5 = true;
-  m_port.SaveLastV24Parameter();
-  m_timerSlot = m_form.Slots().StartSlot(kGuardMs);
-  m_failed = false;
-  m_finished = false;
-  m_form.ReportProgress(10, -1);
-
-  if (m_deviceRecord.AlreadyInLoader) {
+void T_BSL_54XX_430::StartInLoader() {
+  const LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  if (table.tableKnown) {
+    // What the last run left in the chip: after a failure past the vector
+    // erase the old reset vector no longer opens the loader.
+    for (size_t i = 0; i < m_password.size(); ++i)
+      m_password[i] = static_cast<uint16_t>(table.vectorTable[2 * i] | (table.vectorTable[2 * i + 1] << 8));
+  } else {
     // The remembered reset vector goes where it belongs, at 0xFFFE, among
     // erased vectors.
     m_password.fill(kFillWord);
     m_password[15] = static_cast<uint16_t>(m_deviceRecord.ResetVectorKnown ? m_deviceRecord.ResetVector
                                                                            : ReadHexWord(kDefaultVector));
-    EnterLoader();
-  } else {
-    SendCommand("A.1000\r\n");
   }
-
-  RunEventLoop(m_finished);
-
-  m_form.ReportProgress(10, -1);
-  if (m_deviceRecord.RestoreSlowParameters && !m_failed)
-    m_port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
-  else
-    m_port.LoadLastV24Parameter();
-  Wait(1500);
-  m_form.ReportProgress(1, 0);
-  m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL_54XX_430::EventHandler5xx>(this));
-  m_subscribed5 = false;
-  m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  if (m_failed) ShowError();
-  return !m_failed;
-}
-
-core::Event T_BSL_54XX_430::EventHandler5xx(core::EventQueue& /*queue*/, core::Event event) {
-  if (event.kind == core::kKeyEvent && event.code == 27) {
-    Fail();
-    return core::ClearEvent();
-  }
-  if (event.kind == core::kTimerEvent) {
-    if (m_timerSlot <= 0 || event.code != m_timerSlot) return event;
-    if (m_loaderActive) {
-      m_rx.clear();
-      RetryRule();
-    } else {
-      Fail();
-    }
-    return core::ClearEvent();
-  }
-  if (event.kind != core::kCodeEvent) return event;
-  switch (event.code) {
-    case 10000:
-      m_form.Slots().RestartSlot(m_timerSlot);
-      if (!m_loaderActive) return event;
-      ReadPort();
-      return core::ClearEvent();
-    case 80:
-    case 81:
-      OnVectorText(event.text.Text());
-      return core::ClearEvent();
-    case 10010:
-      if (m_deviceRecord.ImageByChipId) m_loaderMode = 2;
-      Wait(1000);
-      if (m_askVector)
-        SendCommand(kAsk[m_loaderMode]);
-      else
-        OnVectorText(kDefaultVector1);
-      return core::ClearEvent();
-    case 10011:
-      if (m_vectorKnown && !m_loaderActive) EnterLoader();
-      return core::ClearEvent();
-    case 10012:
-      Fail();
-      m_errorStep = 0;
-      return core::ClearEvent();
-    default:
-      return event;
-  }
+  m_mayTryErased = std::any_of(m_password.begin(), m_password.end(), [](uint16_t w) { return w != 0xFFFF; });
+  EnterLoader(false);
 }
 
 void T_BSL_54XX_430::SetPasswordFromText(const char* text) {
@@ -172,57 +82,45 @@ void T_BSL_54XX_430::OnVectorText(const char* text) {
   // programmer does, so a later run in the loader builds the same password.
   m_deviceRecord.ResetVector = m_password[15];
   m_deviceRecord.ResetVectorKnown = true;
-  SendCommand(kHandOver[m_loaderMode]);
+  SendHandOver();
 }
 
-void T_BSL_54XX_430::EnterLoader() {
-  m_loaderActive = true;
-  m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  m_port.ChangeV24Parameter(serial::B__9600, serial::S_1, serial::Even, false);
-  m_port.ChangeHandShake(serial::NoHandshake);
-  Wait(4000);
-  m_port.ClearBuffer(kPurgeRx);  // the hand-over answer at the old settings is noise here
-  m_rx.clear();
-  m_timerSlot = m_form.Slots().StartSlot(kLoaderSlotMs);
-  StepPassword();
+void T_BSL_54XX_430::StartLoaderProtocol(bool /*sync*/) {
+  StepPassword();  // no synchronisation byte in this protocol
 }
 
-void T_BSL_54XX_430::ReceiveBytes(const uint8_t* bytes, size_t count) {
-  const size_t room = kRxCapacity - std::min(kRxCapacity, m_rx.size());
-  if (bytes) m_rx.insert(m_rx.end(), bytes, bytes + std::min(count, room));
-  for (const BslReceipt& r : ScanBsl5xx(m_rx)) {
-    if (m_finished) return;
-    switch (r.kind) {
-      case BslReceipt::Kind::Ack:
-        m_form.ReportProgress(3, 1);
-        if (m_ackStep) (this->*m_ackStep)();
-        break;
-      case BslReceipt::Kind::Nak:
-        m_form.ReportProgress(3, 1);
-        RetryRule();
-        break;
-      case BslReceipt::Kind::BadFrame:
-        break;  // the slot's expiry retries
-      case BslReceipt::Kind::Frame: {
-        const uint8_t kind = r.frame[3];
-        if (kind == 0x3A) {
-          if (m_answerStep) (this->*m_answerStep)(r.frame);
-        } else if (kind == 0x3B && r.frame.size() >= 7) {
-          const uint8_t status = r.frame[4];
-          if (status == 0) {
-            if (m_messageStep) (this->*m_messageStep)();
-          } else if (status == 1 || status == 2 || status == 3 || status == 5) {
-            ShowError();
-          }
-        }
-        m_form.ReportProgress(3, 1);
-        break;
-      }
+std::vector<BslReceipt> T_BSL_54XX_430::ScanReceived(std::vector<uint8_t>& buffer) {
+  return ScanBsl5xx(buffer);
+}
+
+void T_BSL_54XX_430::OnAck() {
+  if (m_ackStep) (this->*m_ackStep)();
+}
+
+void T_BSL_54XX_430::OnFrame(const std::vector<uint8_t>& frame) {
+  const uint8_t kind = frame[3];
+  if (kind == 0x3A) {
+    if (m_answerStep) (this->*m_answerStep)(frame);
+  } else if (kind == 0x3B && frame.size() >= 7) {
+    const uint8_t status = frame[4];
+    const bool passwordRefused = status == 5 && !m_sentCore.empty() && m_sentCore[0] == 0x11;
+    NoteMessage(status);
+    if (status == 0) {
+      if (m_messageStep) (this->*m_messageStep)();
+    } else if (passwordRefused && m_mayTryErased) {
+      // The refusal has erased the flash, so the erased table is the
+      // password now (the tool may have been restarted since the erase).
+      m_mayTryErased = false;
+      m_password.fill(0xFFFF);
+      StepPassword();
+    } else if (status == 1 || status == 2 || status == 3 || status == 5) {
+      ShowError();
     }
   }
+  m_form.ReportProgress(3, 1);
 }
 
-void T_BSL_54XX_430::RetryRule() {
+void T_BSL_54XX_430::RetryRule(bool /*timeOut*/) {
   if (!m_nakStep || m_finished) return;
   if (m_nakStep != m_tried1) {
     m_tried1 = m_nakStep;
@@ -236,8 +134,24 @@ void T_BSL_54XX_430::RetryRule() {
   (this->*m_nakStep)();
 }
 
+void T_BSL_54XX_430::NoteMessage(uint8_t status) {
+  const std::vector<uint8_t> core = std::exchange(m_sentCore, {});
+  if (core.size() < 4) return;
+  LoaderStateRecord& table = m_deviceRecord.LoaderState;
+  if (core[0] == 0x11) {
+    if (status == 0) table.Accepted(core.data() + 1);
+    if (status == 5) table.AllErased();
+    return;
+  }
+  if (status != 0) return;
+  const uint32_t address = core[1] | (core[2] << 8) | (core[3] << 16);
+  if (core[0] == 0x12) table.SegmentErased(address);
+  if (core[0] == 0x10) table.Written(address, core.data() + 4, core.size() - 4);
+}
+
 void T_BSL_54XX_430::Send(const std::vector<uint8_t>& core, int32_t errorStep) {
   m_errorStep = errorStep;
+  m_sentCore = core;
   const std::vector<uint8_t> frame = Bsl5xxFrame(core);
   m_port.Write(frame.data(), static_cast<int32_t>(frame.size()), false);
 }
@@ -295,6 +209,7 @@ void T_BSL_54XX_430::StepBaudRate() {
 
 void T_BSL_54XX_430::SwitchTo38400() {
   m_ackStep = nullptr;
+  m_deviceRecord.LoaderState.at38400 = true;
   m_port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
   Wait(1000);
   StepErase();
@@ -366,8 +281,9 @@ void T_BSL_54XX_430::StepWrite() {
   m_nakStep = &T_BSL_54XX_430::StepWrite;
   std::vector<uint8_t> core{0x10};
   PushAddress(core, block.address);
-  core.insert(core.end(), block.data.begin(),
-              block.data.begin() + static_cast<std::ptrdiff_t>(block.DataLength()));
+  const size_t n = block.DataLength();
+  core.resize(4 + n);
+  std::copy_n(block.data.begin(), n, core.begin() + 4);
   Send(core, 8);
 }
 
@@ -397,10 +313,7 @@ void T_BSL_54XX_430::Compare(const std::vector<uint8_t>& frame) {
   const ImageBlock32& block = m_image32.blocks[static_cast<size_t>(m_blockIndex)];
   const size_t nl = frame[1] | (size_t{frame[2]} << 8);
   const size_t n = nl > 0 ? nl - 1 : 0;
-  const bool same =
-      n == block.DataLength() && frame.size() >= n + 6 &&
-      std::equal(frame.begin() + 4, frame.begin() + 4 + static_cast<std::ptrdiff_t>(n), block.data.begin());
-  if (!same) {
+  if (!ReadBackMatches(frame, n, block)) {
     Fail();  // error step 9 stays
     return;
   }
@@ -435,6 +348,7 @@ void T_BSL_54XX_430::StepStart() {
 
 void T_BSL_54XX_430::Done() {
   m_loaderActive = false;
+  m_deviceRecord.LoaderState.at38400 = false;  // the firmware runs; the loader is gone
   m_form.ReportProgress(10, 100);
   m_finished = true;
 }

@@ -11,9 +11,10 @@
 namespace programmers {
 
 // Programs an MSP430 of the 5xx/6xx families through its UART bootstrap
-// loader: the same request half as T_BSL430, then packets 80 NL NH core CRC
-// at 9600 8E1: password, version, device ID, optional 38400 baud, segment
-// erase from the top down, block writes, read back, Load PC.
+// loader: the same request half and run as T_BSL430, then packets
+// 80 NL NH core CRC at 9600 8E1: password, version, device ID, optional
+// 38400 baud, segment erase from the top down, block writes, read back,
+// Load PC.
 class T_BSL_54XX_430 : public T_BSL430 {
  public:
   // The reset vector assumed when the instrument waits in its loader and no
@@ -23,31 +24,34 @@ class T_BSL_54XX_430 : public T_BSL430 {
 
   T_BSL_54XX_430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
                  serial::TComPort& port);
-  ~T_BSL_54XX_430() override;
 
-  bool Program(const std::string& fileName) override;
-  bool SendCommand(const std::string& text) override;
   void ShowError() override;
-  int32_t LastError() const override { return m_errorStepSaved; }
-
-  // The receive path of the loader protocol: what has been read from the port.
-  void ReceiveBytes(const uint8_t* bytes, size_t count) override;
 
   const std::array<uint16_t, 16>& Password() const { return m_password; }
   // Fills the password from a reset-vector answer (tokens of 6 characters,
   // the first for 0xFFFE, the next for 0xFFFC and so on).
   void SetPasswordFromText(const char* text);
 
+ protected:
+  bool ReadImage(const std::string& fileName) override;
+  void StartInLoader() override;
+  const char* DefaultVectorText() const override { return kDefaultVector1; }
+  bool ChipIdImageSkipsQuestion() const override { return false; }
+  void OnVectorText(const char* text) override;
+  void StartLoaderProtocol(bool sync) override;
+  std::vector<BslReceipt> ScanReceived(std::vector<uint8_t>& buffer) override;
+  void OnFrame(const std::vector<uint8_t>& frame) override;
+  void OnAck() override;
+  void RetryRule(bool timeOut) override;
+
  private:
   using Step = void (T_BSL_54XX_430::*)();
   using FrameStep = void (T_BSL_54XX_430::*)(const std::vector<uint8_t>&);
 
-  core::Event EventHandler5xx(core::EventQueue& queue, core::Event event);
-  void OnVectorText(const char* text);
-  void EnterLoader();
-  void RetryRule();
   void Send(const std::vector<uint8_t>& core, int32_t errorStep);
-  void EndWithError();
+  // Tells the record what a message of `status` after the last packet says
+  // about the vector table.
+  void NoteMessage(uint8_t status);
 
   void StepPassword();
   void StepVersion();
@@ -71,10 +75,11 @@ class T_BSL_54XX_430 : public T_BSL430 {
   FirmwareImage32 m_image32;
   std::array<uint16_t, 16> m_password{};
   int32_t m_eraseAddress = 0;
-  int32_t m_blockIndex = 0;
-  int32_t m_lastBlock = -1;
   bool m_errorShown = false;
-  bool m_subscribed5 = false;
+  // In the loader-only run: a refused password may be retried once with
+  // the erased table (the loader erases its flash on a wrong password).
+  bool m_mayTryErased = false;
+  std::vector<uint8_t> m_sentCore;  // the last packet's core command
 
   FrameStep m_answerStep = nullptr;
   Step m_messageStep = nullptr;

@@ -13,11 +13,7 @@
 
 namespace {
 
-using bsltest::FlashHolds;
-using bsltest::Pattern;
-using bsltest::TestWindow;
-using bsltest::TiTxt;
-using bsltest::Vectors;
+using namespace bsltest;
 using programmers::ProgrammerRecord;
 using programmers::T_BSL430;
 using sim::RomBslModel;
@@ -37,47 +33,8 @@ std::string Image2xx() {
   return TiTxt({{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, Vectors(0xC000)}});
 }
 
-// The loader model's commands as "CMD@ADDRESS/BAUD", for order checks.
-std::vector<std::string> Trace(const sim::Instrument& instrument) {
-  std::vector<std::string> out;
-  for (const auto& model : instrument.History()) {
-    const auto* bsl = dynamic_cast<const RomBslModel*>(model.get());
-    if (!bsl) continue;
-    for (const auto& c : bsl->Commands()) {
-      char text[40];
-      std::snprintf(text, sizeof text, "%02X@%X/%u%s", c.command, static_cast<unsigned>(c.address),
-                    static_cast<unsigned>(c.baud), c.acknowledged ? "" : " NAK");
-      out.push_back(text);
-    }
-  }
-  return out;
-}
-
-const RomBslModel* LoaderOf(const sim::Instrument& instrument) {
-  for (const auto& model : instrument.History()) {
-    if (const auto* bsl = dynamic_cast<const RomBslModel*>(model.get())) return bsl;
-  }
-  return nullptr;
-}
-
-struct BslRun {
-  TestWindow window;
-  ProgrammerRecord record;
-  sim::Instrument* instrument = nullptr;
-
-  BslRun(const std::string& profile, const std::string& image) {
-    instrument = &window.Connect(bsltest::Profile(profile), serial::B__4800);
-    window.WriteFile("FW.TXT", image);
-  }
-  bool Program(const std::string& file = "fw.txt") {
-    T_BSL430 programmer(window, window.delay, record, *window.port);
-    const bool ok = programmer.Program(file);
-    lastError = programmer.LastError();
-    if (std::getenv("BSL_TRACE"))
-      for (const auto& t : Trace(*instrument)) std::fprintf(stderr, "  %s\n", t.c_str());
-    return ok;
-  }
-  int32_t lastError = -1;
+struct BslRun : bsltest::ProgrammerRun<T_BSL430, RomBslModel> {
+  using ProgrammerRun::ProgrammerRun;
 };
 
 TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
@@ -108,14 +65,9 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
   EXPECT_EQ(sent[1], "A.5577\r\n");
   EXPECT_EQ(sent[2], "A.5588#QT48\r\n");
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   std::vector<std::string> expected{"1E@5858/9600", "10@FFFF/9600", "20@8C80/38400"};
-  for (uint32_t a = 0xFC00; a >= 0xC000; a -= 0x200)
-    expected.push_back("16@" + [&] {
-      char t[8];
-      std::snprintf(t, sizeof t, "%X", a);
-      return std::string(t);
-    }() + "/38400");
+  for (uint32_t a = 0xFC00; a >= 0xC000; a -= 0x200) expected.push_back("16@" + Hex(a) + "/38400");
   expected.push_back("16@1080/38400");
   // Blocks: info 0x1080, code 0xC000 0xC0F0 0xC1E0, vectors 0xFFE0.
   expected.push_back("12@1080/38400");
@@ -132,7 +84,7 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
     if (i >= expected.size() || i >= trace.size() || trace[i] != expected[i])
       ADD_FAILURE() << i << ": " << (i < trace.size() ? trace[i] : "-") << " / "
                     << (i < expected.size() ? expected[i] : "-");
-  EXPECT_TRUE(LoaderOf(*run.instrument)->Started());
+  EXPECT_TRUE(run.Loader()->Started());
   // The port is back at the settings it had before the run.
   const auto format = run.window.ports.Line(1)->PortFormat();
   EXPECT_EQ(format.baud, 4800u);
@@ -159,12 +111,6 @@ const char* const k1xxProfile =
     "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
     "bsl = family 1xx chip 0xF149 version 1.10 reset 0xC000\n";
 
-std::string Hex(uint32_t value) {
-  char t[12];
-  std::snprintf(t, sizeof t, "%X", static_cast<unsigned>(value));
-  return t;
-}
-
 TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
   const auto low = Pattern(400, 3), up1 = Pattern(300, 4), up2 = Pattern(40, 5);
   // The vector section stands before the upper part: it is moved behind it.
@@ -183,7 +129,7 @@ TEST(Bsl430Run, UpperPartWithEraseTopAndTheSecondDefaultVector) {
   EXPECT_TRUE(flash.IsErased(0x3100 + 400, 0xFFE0 - 0x3100 - 400));
   EXPECT_EQ(run.record.ResetVector, 0x3100);  // the second default vector, not asked
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   // Version refused, password, version read at 0x0FF0, password again, baud.
   ASSERT_GE(trace.size(), 8u);
   EXPECT_EQ(trace[0], "1E@5858/9600 NAK");
@@ -228,7 +174,7 @@ TEST(Bsl430Run, Loader110GetsThePatchFirst) {
   EXPECT_TRUE(FlashHolds(flash, 0xFFE0, Vectors(0xC000)));
   EXPECT_TRUE(flash.IsErased(0xC000 + 500, 0xFFE0 - 0xC000 - 500));
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   ASSERT_GE(trace.size(), 9u);
   // 1.10 has no version command: password, version read, password; then
   // the loader is restarted, the password given again and the patch
@@ -252,8 +198,8 @@ TEST(Bsl430Run, Loader110GetsThePatchFirst) {
   }
   EXPECT_EQ(writes, 5);  // 0x1080, 0xC000, 0xC0F0, 0xC1E0, 0xFFE0
   EXPECT_EQ(reads, 5);
-  EXPECT_EQ(LoaderOf(*run.instrument)->PatchRuns(), 10u);
-  EXPECT_EQ(LoaderOf(*run.instrument)->StartAddress(), 0xC000u);
+  EXPECT_EQ(run.Loader()->PatchRuns(), 10u);
+  EXPECT_EQ(run.Loader()->StartAddress(), 0xC000u);
   EXPECT_EQ(run.record.ResetVector, 0xC000);  // the first default vector, not asked
 }
 
@@ -263,10 +209,7 @@ TEST(Bsl430Run, KeepSlowRateStaysAt9600) {
   run.record.KeepSlowRate = {true, false};
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
-  for (const auto& entry : Trace(*run.instrument)) {
-    EXPECT_NE(entry.substr(0, 2), "20");
-    EXPECT_NE(entry.find("/9600"), std::string::npos) << entry;
-  }
+  bsltest::ExpectAllAt9600(run.Trace(), "20");
 }
 
 TEST(Bsl430Run, RestoreSlowParametersLeavesThePortAt9600TwoStopBits) {
@@ -289,7 +232,7 @@ TEST(Bsl430Run, AStepNakedFourTimesFailsAfterThreeRetriesAndThreeAreSurvived) {
     };
     const bool ok = run.Program();
     int writesOfFirst = 0;
-    for (const auto& entry : Trace(*run.instrument)) writesOfFirst += entry.rfind("12@1080/", 0) == 0 ? 1 : 0;
+    for (const auto& entry : run.Trace()) writesOfFirst += entry.rfind("12@1080/", 0) == 0 ? 1 : 0;
     if (naks == 3) {
       EXPECT_TRUE(ok);
       EXPECT_EQ(writesOfFirst, 4);
@@ -313,7 +256,7 @@ TEST(Bsl430Run, AReadBackDifferenceFailsTheRun) {
   EXPECT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 9);
   EXPECT_EQ(run.window.boxes.size(), 1u);
-  EXPECT_FALSE(LoaderOf(*run.instrument)->Started());
+  EXPECT_FALSE(run.Loader()->Started());
 }
 
 TEST(Bsl430Run, ASilentLoaderFailsAfterTheRetries) {
@@ -350,7 +293,7 @@ TEST(Bsl430Run, EscapeEndsTheRun) {
   });
   EXPECT_FALSE(run.Program());
   EXPECT_LT(time.TickCount(), 30000u);
-  EXPECT_FALSE(LoaderOf(*run.instrument)->Started());
+  EXPECT_FALSE(run.Loader()->Started());
 }
 
 TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {
@@ -390,9 +333,124 @@ TEST(Bsl430Run, AnInstrumentAlreadyInItsLoaderIsProgrammedAtOnce) {
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xFFE0, Vectors(0xC000)));
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.front(), "1E@5858/9600");  // no request commands, the version first
+}
+
+// The new firmware uses a second vector (0xFFE0 = 0xC040), so the table it
+// leaves differs from the old firmware's (reset vector alone).
+std::vector<uint8_t> NewVectors() {
+  return TwoVectors(0xC040, 0xC000);
+}
+
+std::vector<bsltest::ImageSection> NewImage() {
+  return {{0x1080, kInfo}, {0xC000, kCode}, {0xFFE0, NewVectors()}};
+}
+
+TEST(Bsl430Run, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNowHas) {
+  // A loader that misses the write of the vector block (the run fails at
+  // the read-back, the table erased), and a read-back that differs (the
+  // table written with the new vectors). Either way the retry's password is
+  // the table the chip holds, not the old reset vector, and is taken at once.
+  struct Case {
+    bool missedWrite;
+    std::vector<uint8_t> table;
+  };
+  for (const Case& c : {Case{true, std::vector<uint8_t>(32, 0xFF)}, Case{false, NewVectors()}}) {
+    BslRun run(k2xxProfile, TiTxt(NewImage()));
+    run.record.AskResetVector = true;
+    run.PlantInLoader([&](RomBslModel& loader) {
+      if (c.missedWrite)
+        loader.IgnoreAt(0x12, 0xFFE0);
+      else
+        loader.CorruptReadAt(0xC0F3);
+    });
+    ASSERT_FALSE(run.Program()) << c.missedWrite;
+    EXPECT_EQ(run.lastError, 9);
+    EXPECT_TRUE(run.record.LoaderState.tableKnown);
+    EXPECT_TRUE(std::equal(c.table.begin(), c.table.end(), run.record.LoaderState.vectorTable.begin()));
+    EXPECT_TRUE(run.record.LoaderState.at38400);
+    EXPECT_EQ(run.record.ResetVector, 0xC000);  // what the instrument said stays
+
+    run.loader->CorruptReadAt(0xFFFFFFFF);
+    ASSERT_TRUE(run.RetryInLoader()) << c.missedWrite;
+    EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+    EXPECT_TRUE(run.instrument->Flash().IsErased(0xC000 + 600, 0xFFE0 - 0xC000 - 600));
+    // The loader was left at 38400: the retry talks to it there.
+    const auto retry = run.RetryTrace();
+    ASSERT_GE(retry.size(), 3u);
+    EXPECT_EQ(retry[0], "1E@5858/38400");
+    EXPECT_EQ(retry[1], "10@FFFF/38400");
+    EXPECT_EQ(retry.back(), "1A@C000/38400");
+    for (const auto& entry : retry) EXPECT_EQ(entry.find("NAK"), std::string::npos) << entry;
+    EXPECT_TRUE(run.window.boxes.size() == 1u);  // the first run's only
+    EXPECT_FALSE(run.record.LoaderState.at38400);
+  }
+}
+
+TEST(Bsl430Run, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector) {
+  // Every write refused: the run ends at the first block, the vector segment
+  // untouched; the table holds the old firmware's reset vector alone.
+  BslRun run(k2xxProfile, TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  run.PlantInLoader([&](RomBslModel& loader) { loader.NakNext(0x12, 4); });
+  ASSERT_FALSE(run.Program());
+  EXPECT_EQ(run.lastError, 8);
+  const std::vector<uint8_t> old = Vectors(0xC000);
+  EXPECT_TRUE(std::equal(old.begin(), old.end(), run.record.LoaderState.vectorTable.begin()));
+
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 2u);
+  EXPECT_EQ(retry[1], "10@FFFF/38400");  // taken at once
+}
+
+TEST(Bsl430Run, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsRefused) {
+  // The tool was restarted after a run that failed past the vector erase:
+  // the record is new, so the password is built from the default vector.
+  // The 2xx refuses it (and mass-erases); the erased table opens it.
+  BslRun run(k2xxProfile, TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  run.record.KeepSlowRate = {true, false};
+  run.window.onLoader = [](sim::InstrumentModel& m) { dynamic_cast<RomBslModel&>(m).IgnoreAt(0x12, 0xFFE0); };
+  ASSERT_FALSE(run.Program());
+  ASSERT_TRUE(run.record.LoaderState.TableErased());
+
+  run.record = ProgrammerRecord{};
+  run.record.KeepSlowRate = {true, false};  // from the package, as before
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 3u);
+  EXPECT_EQ(retry[0], "1E@5858/9600");
+  EXPECT_EQ(retry[1], "10@FFFF/9600 NAK");
+  EXPECT_EQ(retry[2], "10@FFFF/9600");
+  EXPECT_EQ(retry.back(), "1A@C000/9600");
+}
+
+TEST(Bsl430Run, ARefusedPasswordInTheRetryIsFollowedByTheOtherOne) {
+  // A 4xx (a wrong password erases nothing) whose retry password is refused
+  // once for a reason of its own: the erased table is tried and refused,
+  // then the remembered one again, which opens the loader.
+  BslRun run(
+      "name = m4xx\nline = 4800 8N1\npcb = 1\ndevice = 2\nversion = 1.00\nserial = 3\n"
+      "loader = rom-bsl after 5588\n"
+      "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
+      "bsl = family 4xx chip 0xF449 version 1.61 reset 0xC000\n",
+      TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  run.PlantInLoader([&](RomBslModel& loader) { loader.NakNext(0x12, 4); });
+  ASSERT_FALSE(run.Program());
+  run.loader->NakNext(0x10, 1);
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 4u);
+  const std::vector<std::string> start(retry.begin(), retry.begin() + 4);
+  EXPECT_EQ(start, (std::vector<std::string>{"1E@5858/38400", "10@FFFF/38400 NAK", "10@FFFF/38400 NAK",
+                                             "10@FFFF/38400"}));
 }
 
 TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
@@ -412,7 +470,7 @@ TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
     ASSERT_TRUE(run.Program()) << slow;
     EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
     EXPECT_EQ(run.record.KeepSlowRate[1], slow);
-    const auto trace = Trace(*run.instrument);
+    const auto trace = run.Trace();
     const bool switched = std::find(trace.begin(), trace.end(), "20@87E0/38400") != trace.end();
     EXPECT_EQ(switched, !slow);
     EXPECT_EQ(trace.back(), slow ? "1A@C000/9600" : "1A@C000/38400");

@@ -8,11 +8,7 @@
 
 namespace {
 
-using bsltest::FlashHolds;
-using bsltest::Pattern;
-using bsltest::TestWindow;
-using bsltest::TiTxt;
-using bsltest::Vectors;
+using namespace bsltest;
 using programmers::ProgrammerRecord;
 using programmers::T_BSL_54XX_430;
 using sim::Bsl5xxModel;
@@ -28,52 +24,10 @@ const std::vector<uint8_t> kInfo = Pattern(64, 11);
 const std::vector<uint8_t> kCode = Pattern(700, 12);
 const std::vector<uint8_t> kUpper = Pattern(300, 13);
 
-const Bsl5xxModel* LoaderOf(const sim::Instrument& instrument) {
-  for (const auto& model : instrument.History()) {
-    if (const auto* bsl = dynamic_cast<const Bsl5xxModel*>(model.get())) return bsl;
-  }
-  return nullptr;
-}
-
-std::vector<std::string> Trace(const sim::Instrument& instrument) {
-  std::vector<std::string> out;
-  if (const Bsl5xxModel* bsl = LoaderOf(instrument)) {
-    for (const auto& c : bsl->Commands()) {
-      char text[48];
-      std::snprintf(text, sizeof text, "%02X@%X/%u", c.command, static_cast<unsigned>(c.address),
-                    static_cast<unsigned>(c.baud));
-      out.push_back(
-          text + std::string(c.status != 0 && c.status != 0xFF ? " status " + std::to_string(c.status) : ""));
-    }
-  }
-  return out;
-}
-
-std::string Hex(uint32_t value) {
-  char t[12];
-  std::snprintf(t, sizeof t, "%X", static_cast<unsigned>(value));
-  return t;
-}
-
-struct Run5xx {
-  TestWindow window;
-  ProgrammerRecord record;
-  sim::Instrument* instrument = nullptr;
-  int32_t lastError = -1;
-
-  explicit Run5xx(const std::string& image) {
-    instrument = &window.Connect(bsltest::Profile(k5xxProfile), serial::B__4800);
-    window.WriteFile("FW5438.TXT", image);
+struct Run5xx : bsltest::ProgrammerRun<T_BSL_54XX_430, Bsl5xxModel> {
+  explicit Run5xx(const std::string& image) : ProgrammerRun(k5xxProfile, image) {
     record.DeviceNumber = 21560;
     record.AskResetVector = true;
-  }
-  bool Program() {
-    T_BSL_54XX_430 programmer(window, window.delay, record, *window.port);
-    const bool ok = programmer.Program("fw5438.txt");
-    lastError = programmer.LastError();
-    if (std::getenv("BSL_TRACE"))
-      for (const auto& t : Trace(*instrument)) std::fprintf(stderr, "  %s\n", t.c_str());
-    return ok;
   }
 };
 
@@ -96,7 +50,7 @@ TEST(Bsl5xxRun, ImageWithUpperPartAndEraseTop) {
   EXPECT_TRUE(flash.IsErased(0x10000 + 300, 0x20000 - 0x10000 - 300));
   EXPECT_EQ(run.record.ResetVector, 0x5C00);
 
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   ASSERT_GT(trace.size(), 6u);
   EXPECT_EQ(trace[0], "11@0/9600");
   EXPECT_EQ(trace[1], "19@0/9600");
@@ -120,7 +74,7 @@ TEST(Bsl5xxRun, ImageWithUpperPartAndEraseTop) {
   expected.push_back("18@FFE0/38400");
   expected.push_back("17@5C00/38400");
   EXPECT_EQ(rest, expected);
-  EXPECT_TRUE(LoaderOf(*run.instrument)->Started());
+  EXPECT_TRUE(run.Loader()->Started());
   EXPECT_EQ(run.window.ports.Line(1)->PortFormat().baud, 4800u);
 }
 
@@ -133,10 +87,7 @@ TEST(Bsl5xxRun, KeepSlowRateAndTheDefaultVectorWithoutAsking) {
   run.record.KeepSlowRate = {true, false};
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
-  for (const auto& t : Trace(*run.instrument)) {
-    EXPECT_NE(t.substr(0, 2), "52");
-    EXPECT_NE(t.find("/9600"), std::string::npos) << t;
-  }
+  bsltest::ExpectAllAt9600(run.Trace(), "52");
 }
 
 TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {
@@ -147,7 +98,10 @@ TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {
   EXPECT_FALSE(run.Program());
   EXPECT_EQ(run.lastError, 4);
   EXPECT_EQ(run.window.boxes.size(), 1u);
-  EXPECT_EQ(Trace(*run.instrument).size(), 1u);
+  // After the request no other password is tried; the refusal has erased
+  // the flash, which a retry in the loader will know.
+  EXPECT_EQ(run.Trace().size(), 1u);
+  EXPECT_TRUE(run.record.LoaderState.TableErased());
 }
 
 TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
@@ -159,7 +113,7 @@ TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
     };
     const bool ok = run.Program();
     int writesOfFirst = 0;
-    for (const auto& t : Trace(*run.instrument)) writesOfFirst += t.rfind("10@1800/", 0) == 0 ? 1 : 0;
+    for (const auto& t : run.Trace()) writesOfFirst += t.rfind("10@1800/", 0) == 0 ? 1 : 0;
     EXPECT_EQ(writesOfFirst, 3) << refusals;
     EXPECT_EQ(ok, refusals == 2);
     if (!ok) {
@@ -175,12 +129,100 @@ TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {
   Run5xx run(TiTxt({{0xFFE0, Vectors(0x5C00)}}));
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xFFE0, Vectors(0x5C00)));
-  const auto trace = Trace(*run.instrument);
+  const auto trace = run.Trace();
   for (const auto& t : trace) {
     if (t.rfind("12@", 0) == 0) {
       EXPECT_GT(std::stoul(t.substr(3), nullptr, 16), 0x1800u) << t;
     }
   }
+}
+
+// The new firmware uses a second vector (0xFFE0 = 0x5C40), so the table it
+// leaves differs from the old firmware's (reset vector alone).
+std::vector<uint8_t> NewVectors() {
+  return TwoVectors(0x5C40, 0x5C00);
+}
+
+std::vector<ImageSection> NewImage() {
+  return {{0x1800, kInfo}, {0x5C00, kCode}, {0xFFE0, NewVectors()}};
+}
+
+TEST(Bsl5xxRun, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNowHas) {
+  // The loader misses every try of the vector block (the table stays
+  // erased), or the read-back differs (the table holds the new vectors).
+  struct Case {
+    bool missedWrite;
+    int32_t error;
+    std::vector<uint8_t> table;
+  };
+  for (const Case& c : {Case{true, 8, std::vector<uint8_t>(32, 0xFF)}, Case{false, 9, NewVectors()}}) {
+    Run5xx run(TiTxt(NewImage()));
+    run.PlantInLoader([&](Bsl5xxModel& loader) {
+      if (c.missedWrite)
+        loader.IgnoreAt(0x10, 0xFFE0, 3);
+      else
+        loader.CorruptReadAt(0x5C03);
+    });
+    ASSERT_FALSE(run.Program()) << c.missedWrite;
+    EXPECT_EQ(run.lastError, c.error);
+    EXPECT_TRUE(run.record.LoaderState.tableKnown);
+    EXPECT_TRUE(std::equal(c.table.begin(), c.table.end(), run.record.LoaderState.vectorTable.begin()));
+
+    run.loader->CorruptReadAt(0xFFFFFFFF);
+    ASSERT_TRUE(run.RetryInLoader()) << c.missedWrite;
+    EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+    EXPECT_TRUE(run.instrument->Flash().IsErased(0x5C00 + 700, 0xFFE0 - 0x5C00 - 700));
+    // The password first, at the 38400 the loader was left at, taken at once.
+    const auto retry = run.RetryTrace();
+    ASSERT_GE(retry.size(), 2u);
+    EXPECT_EQ(retry[0], "11@0/38400");
+    EXPECT_EQ(retry.back(), "17@5C00/38400");
+    for (const auto& entry : retry) EXPECT_EQ(entry.find("status"), std::string::npos) << entry;
+    EXPECT_EQ(run.window.boxes.size(), 1u);  // the first run's only
+  }
+}
+
+TEST(Bsl5xxRun, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector) {
+  Run5xx run(TiTxt(NewImage()));
+  run.window.onLoader = [](sim::InstrumentModel& m) {
+    dynamic_cast<Bsl5xxModel&>(m).StatusNext(0x10, 0x04, 3);
+  };
+  ASSERT_FALSE(run.Program());
+  EXPECT_EQ(run.lastError, 8);
+  const std::vector<uint8_t> old = Vectors(0x5C00);
+  EXPECT_TRUE(std::equal(old.begin(), old.end(), run.record.LoaderState.vectorTable.begin()));
+
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 2u);
+  EXPECT_EQ(retry[0], "11@0/38400");
+  EXPECT_EQ(retry[1], "19@0/38400");
+}
+
+TEST(Bsl5xxRun, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsRefused) {
+  // The tool was restarted after a run that failed past the vector erase.
+  // The default password is refused (the loader mass-erases and says so);
+  // the erased table opens it, and the run goes on without an error box.
+  Run5xx run(TiTxt(NewImage()));
+  run.record.KeepSlowRate = {true, false};
+  run.window.onLoader = [](sim::InstrumentModel& m) {
+    dynamic_cast<Bsl5xxModel&>(m).IgnoreAt(0x10, 0xFFE0, 3);
+  };
+  ASSERT_FALSE(run.Program());
+  ASSERT_TRUE(run.record.LoaderState.TableErased());
+
+  run.record = ProgrammerRecord{};
+  run.record.KeepSlowRate = {true, false};
+  run.window.boxes.clear();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  EXPECT_TRUE(run.window.boxes.empty());
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 3u);
+  EXPECT_EQ(retry[0], "11@0/9600 status 5");
+  EXPECT_EQ(retry[1], "11@0/9600");
+  EXPECT_EQ(retry[2], "19@0/9600");
 }
 
 TEST(Bsl5xxRun, TheResetVectorAnswerFillsThePasswordFromTheTop) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,19 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "core/DrainEvents.h"
-#include "core/EventHandler.h"
-#include "core/EventQueue.h"
-#include "core/TimerSlots.h"
+#include "ProgrammerWindow.h"
+#include "TiTxtImages.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "programmers/ProgrammerHost.h"
+#include "programmers/ProgrammerRecord.h"
 #include "serial/TComPort.h"
 #include "serial/TDelay.h"
+#include "sim/bsl/Bsl5xxModel.h"
+#include "sim/bsl/RomBslModel.h"
 #include "sim/line/SimInstrumentRack.h"
 #include "sim/model/ProfileReader.h"
 #include "update/protocol/LineParser.h"
-#include "TiTxtImages.h"
 
 namespace bsltest {
 
@@ -37,29 +38,26 @@ inline sim::InstrumentProfile Profile(const std::string& text) {
 }
 
 using testing_support::FlashHolds;
+using testing_support::FlashHoldsImage;
+using testing_support::ImageSection;
 using testing_support::Pattern;
 using testing_support::TiTxt;
 using testing_support::Vectors;
 
-class TestWindow : public programmers::ProgrammerHost, public serial::V24Listener {
+// The SimHost comes first: the window's timers are made on it.
+struct SimHostHolder {
+  platform::sim::SimHost host;
+};
+
+class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindow {
  public:
   explicit TestWindow(uint32_t com = 1)
-      : m_com(com),
-        slots(queue, [this] { DrainEvents(); }),
-        delay(host.Time(), host.Time()),
+      : ProgrammerWindow(host, host.Pump()),
+        m_com(com),
         folder(std::filesystem::temp_directory_path() /
                ("bsl-run-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
     std::filesystem::create_directories(folder);
-    for (int i = 0; i < 5; ++i) {
-      m_timers.push_back(host.CreateTimer());
-      m_timers.back()->SetTag(i + 1);  // the form gives Timer1..Timer5 their slot numbers
-    }
-    std::vector<platform::Timer*> raw;
-    for (auto& t : m_timers) raw.push_back(t.get());
-    slots.RegisterTimers(raw);
-    delay.SetEnable(true);
-    queue.Subscribe(core::MakeHandler<&TestWindow::WindowHandler>(this));
   }
   ~TestWindow() override { std::filesystem::remove_all(folder); }
 
@@ -89,10 +87,6 @@ class TestWindow : public programmers::ProgrammerHost, public serial::V24Listene
     if (std::getenv("BSL_TRACE")) std::fprintf(stderr, "%u ms: %s\n", host.Time().TickCount(), text.c_str());
     log.push_back(text);
   }
-  void DrainEvents() override { core::DrainEvents(queue, m_guiBusy, host.Time()); }
-  core::EventQueue& Events() override { return queue; }
-  core::TimerSlots& Slots() override { return slots; }
-  platform::MessagePump& Pump() override { return host.Time(); }
   std::string FindProgDefFile(int32_t prozTyp) override {
     const auto it = progDef.find(prozTyp);
     return it == progDef.end() ? std::string() : it->second;
@@ -106,29 +100,6 @@ class TestWindow : public programmers::ProgrammerHost, public serial::V24Listene
   }
   std::string PackageFolder() override { return folder.string(); }
   int32_t Language() override { return 1; }
-
-  // V24Listener: a data notification becomes CodeEvent 10000 and a drain.
-  void OnV24Message(uint32_t message, uint32_t com) override {
-    if (message != serial::WM_V24_RX) return;
-    queue.PostCode(10000, core::EventText::Number(static_cast<int32_t>(com)));
-    DrainEvents();
-  }
-
-  // The window's own handler, oldest in the chain: reads the port and parses
-  // lines; records what reaches it unconsumed.
-  core::Event WindowHandler(core::EventQueue& q, core::Event event) {
-    if (event.kind == core::kCodeEvent && event.code == 10000) {
-      uint8_t buffer[512];
-      for (;;) {
-        const int32_t n = port->Read(buffer, sizeof buffer - 1);
-        if (n <= 0) break;
-        parser.Feed(buffer, static_cast<size_t>(n), q, [this](const std::string& line) { LogLine(line); });
-      }
-      return core::ClearEvent();
-    }
-    if (event.kind != core::kNoEvent) unconsumed.push_back(event.code);
-    return core::ClearEvent();
-  }
 
   // Called with each loader model as it takes the line (to plant faults).
   std::function<void(sim::InstrumentModel&)> onLoader;
@@ -146,13 +117,9 @@ class TestWindow : public programmers::ProgrammerHost, public serial::V24Listene
     return registry;
   }
 
-  platform::sim::SimHost host;
   platform::sim::SimPortSystem ports{host.Time()};
   sim::SimInstrumentRack rack{ports, host.Time(), Registry()};
   uint32_t m_com;
-  core::EventQueue queue;
-  core::TimerSlots slots;
-  serial::TDelay delay;
   std::unique_ptr<serial::TComPort> port;
   update::LineParser parser;
   std::filesystem::path folder;
@@ -162,10 +129,130 @@ class TestWindow : public programmers::ProgrammerHost, public serial::V24Listene
   std::vector<int32_t> unconsumed;
   std::map<int32_t, std::string> progDef;
 
- private:
-  int m_guiBusy = 0;
-  std::vector<std::unique_ptr<platform::Timer>> m_timers;
+ protected:
+  // Reads the port and parses lines; records what reaches it unconsumed.
+  void OnWindowEvent(core::EventQueue& q, const core::Event& event) override {
+    if (event.kind == core::kCodeEvent && event.code == 10000) {
+      uint8_t buffer[512];
+      for (;;) {
+        const int32_t n = port->Read(buffer, sizeof buffer - 1);
+        if (n <= 0) break;
+        parser.Feed(buffer, static_cast<size_t>(n), q, [this](const std::string& line) { LogLine(line); });
+      }
+      return;
+    }
+    if (event.kind != core::kNoEvent) unconsumed.push_back(event.code);
+  }
 };
 
-// Whether the flash holds `bytes` at `address`.
+inline std::string Hex(uint32_t value) {
+  char t[12];
+  std::snprintf(t, sizeof t, "%X", static_cast<unsigned>(value));
+  return t;
+}
+
+// The first loader model of this kind that took the instrument's line.
+template <class Model>
+const Model* LoaderOf(const sim::Instrument& instrument) {
+  for (const auto& model : instrument.History()) {
+    if (const auto* bsl = dynamic_cast<const Model*>(model.get())) return bsl;
+  }
+  return nullptr;
+}
+
+// A loader command as "CMD@ADDRESS/BAUD", for order checks; a NAK or a
+// message status other than OK follows.
+inline std::string TraceEntry(const sim::RomBslModel::Command& c) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%02X@%X/%u%s", c.command, static_cast<unsigned>(c.address),
+                static_cast<unsigned>(c.baud), c.acknowledged ? "" : " NAK");
+  return text;
+}
+inline std::string TraceEntry(const sim::Bsl5xxModel::Command& c) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%02X@%X/%u", c.command, static_cast<unsigned>(c.address),
+                static_cast<unsigned>(c.baud));
+  return text + std::string(c.status != 0 && c.status != 0xFF ? " status " + std::to_string(c.status) : "");
+}
+
+// Every command of every loader model of this kind, in order.
+template <class Model>
+std::vector<std::string> Trace(const sim::Instrument& instrument) {
+  std::vector<std::string> out;
+  for (const auto& model : instrument.History()) {
+    if (const auto* bsl = dynamic_cast<const Model*>(model.get()))
+      for (const auto& c : bsl->Commands()) out.push_back(TraceEntry(c));
+  }
+  return out;
+}
+
+// Every loader command went at 9600 baud, and none asked for another rate.
+inline void ExpectAllAt9600(const std::vector<std::string>& trace, const std::string& baudCommand) {
+  for (const auto& entry : trace) {
+    EXPECT_NE(entry.substr(0, 2), baudCommand) << entry;
+    EXPECT_NE(entry.find("/9600"), std::string::npos) << entry;
+  }
+}
+
+// One programmer on the test window, with the instrument of `profile` at
+// 4800 baud and `image` as the package's "FW.TXT". Each Program call makes
+// a new programmer on the same record, as the window does for a retry.
+template <class Programmer, class Model>
+struct ProgrammerRun {
+  TestWindow window;
+  programmers::ProgrammerRecord record;
+  sim::Instrument* instrument = nullptr;
+  int32_t lastError = -1;
+
+  ProgrammerRun(const std::string& profile, const std::string& image) {
+    instrument = &window.Connect(Profile(profile), serial::B__4800);
+    window.WriteFile("FW.TXT", image);
+  }
+  bool Program(const std::string& file = "fw.txt") {
+    Programmer programmer(window, window.delay, record, *window.port);
+    const bool ok = programmer.Program(file);
+    lastError = programmer.LastError();
+    if (std::getenv("BSL_TRACE"))
+      for (const auto& t : Trace()) std::fprintf(stderr, "  %s\n", t.c_str());
+    return ok;
+  }
+  // Calls `plant` with the loader model as it takes the line, and keeps it
+  // in `loader` for faults planted later.
+  void PlantInLoader(std::function<void(Model&)> plant) {
+    window.onLoader = [this, plant](sim::InstrumentModel& m) {
+      loader = &dynamic_cast<Model&>(m);
+      plant(*loader);
+    };
+  }
+  // The retry on OK after a failed download: straight into the loader, as
+  // the window sets the record for it.
+  bool RetryInLoader() {
+    record.AlreadyInLoader = true;
+    record.SyncFirst = true;
+    record.AskResetVector = false;
+    m_retryFrom = Trace().size();
+    return Program();
+  }
+  // The loader commands of the last RetryInLoader.
+  std::vector<std::string> RetryTrace() const {
+    const auto all = Trace();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(m_retryFrom, all.size())), all.end()};
+  }
+  std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
+  const Model* Loader() const { return LoaderOf<Model>(*instrument); }
+
+  Model* loader = nullptr;  // by PlantInLoader
+
+ private:
+  size_t m_retryFrom = 0;
+};
+
+// A vector table of a firmware that uses one vector besides reset (0xFFE0).
+inline std::vector<uint8_t> TwoVectors(uint16_t first, uint16_t reset) {
+  std::vector<uint8_t> v = Vectors(reset);
+  v[0] = static_cast<uint8_t>(first);
+  v[1] = static_cast<uint8_t>(first >> 8);
+  return v;
+}
+
 }  // namespace bsltest

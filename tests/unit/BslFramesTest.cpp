@@ -2,10 +2,12 @@
 // are the loader documents' values, written out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "programmers/BslFrames.h"
+#include "programmers/LoaderStateRecord.h"
 
 namespace {
 
@@ -101,6 +103,42 @@ TEST(Bsl5xxScan, AckThenMessageAndHeaderErrors) {
   buffer = {0x00, 0x80, 0x02, 0x00, 0x3B};
   EXPECT_EQ(Kinds(ScanBsl5xx(buffer)), (std::vector<K>{K::Ack}));
   EXPECT_EQ(buffer.size(), 4u);
+}
+
+// What the record makes of the loaders' acknowledgements.
+TEST(LoaderStateRecord, FollowsTheVectorTableThroughEraseAndWrites) {
+  programmers::LoaderStateRecord r;
+  const std::vector<uint8_t> data(40, 0x12);
+  r.Written(0xFFE0, data.data(), 32);  // unknown before: stays unknown
+  EXPECT_FALSE(r.tableKnown);
+
+  r.SegmentErased(0xFC00);   // below the vector segment
+  r.SegmentErased(0x1FE00);  // the 5xx upper segment of the same low address
+  EXPECT_FALSE(r.tableKnown);
+  r.SegmentErased(0xFFFF);
+  EXPECT_TRUE(r.TableErased());
+
+  // A block that ends inside the table, one that starts in it: only the
+  // cells of the table change, and only towards zero bits.
+  const std::vector<uint8_t> low{0xAA, 0xBB, 0xCC, 0xDD};
+  r.Written(0xFFDE, low.data(), low.size());
+  const std::vector<uint8_t> high{0x0F, 0xF0};
+  r.Written(0xFFFE, high.data(), high.size());
+  r.Written(0xFFFE, low.data(), 2);
+  EXPECT_EQ(r.vectorTable[0], 0xCC);
+  EXPECT_EQ(r.vectorTable[1], 0xDD);
+  EXPECT_EQ(r.vectorTable[2], 0xFF);
+  EXPECT_EQ(r.vectorTable[30], 0x0A);
+  EXPECT_EQ(r.vectorTable[31], 0xB0);
+  EXPECT_FALSE(r.TableErased());
+
+  std::vector<uint8_t> password(32, 0xFF);
+  password[30] = 0x00;
+  password[31] = 0xC0;
+  r.Accepted(password.data());
+  EXPECT_TRUE(std::equal(password.begin(), password.end(), r.vectorTable.begin()));
+  r.AllErased();
+  EXPECT_TRUE(r.TableErased());
 }
 
 }  // namespace
