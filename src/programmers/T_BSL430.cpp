@@ -199,6 +199,9 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
       OnVectorText(event.text.Text());
       return core::ClearEvent();
     case 10010:
+      // The instrument's "!" to the hand-over command: it is in its loader
+      // now, and another ask (or hand-over) would only be noise there.
+      if (m_vectorKnown) return core::ClearEvent();
       if (m_deviceRecord.ImageByChipId) {
         m_loaderMode = 2;
         if (ChipIdImageSkipsQuestion()) m_askVector = false;

@@ -88,6 +88,9 @@ TEST(Bsl5xxRun, KeepSlowRateAndTheDefaultVectorWithoutAsking) {
   ASSERT_TRUE(run.Program());
   EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
   bsltest::ExpectAllAt9600(run.Trace(), "52");
+  // One hand-over: its "!" does not start another.
+  EXPECT_EQ(bsltest::SentCommands({run.window.log.begin(), run.window.log.end()}),
+            (std::vector<std::string>{"A.1000\r\n", "A.5588#QT48\r\n"}));
 }
 
 TEST(Bsl5xxRun, APasswordErrorEndsTheRunWithOneErrorBox) {

@@ -175,6 +175,15 @@ inline std::string TraceEntry(const sim::Bsl5xxModel::Command& c) {
   return text + std::string(c.status != 0 && c.status != 0xFF ? " status " + std::to_string(c.status) : "");
 }
 
+// The text commands the programmer sent to the instrument's program, in order
+// (the window's log also holds what came back, marked " <-").
+inline std::vector<std::string> SentCommands(const std::vector<std::string>& log) {
+  std::vector<std::string> sent;
+  for (const auto& line : log)
+    if (line.rfind("A.", 0) == 0 && line.find(" <-") == std::string::npos) sent.push_back(line);
+  return sent;
+}
+
 // Every command of every loader model of this kind, in order.
 template <class Model>
 std::vector<std::string> Trace(const sim::Instrument& instrument) {
