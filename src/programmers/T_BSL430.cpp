@@ -142,9 +142,12 @@ void T_BSL430::StartInLoader() {
   // Where the record cannot know (the tool was restarted since), the chip
   // may hold an erased table: each refusal of one password tries the other.
   // A 2xx erases itself on a wrong password, so the erased table is right
-  // after the first refusal; a 1xx/4xx refuses without harm.
+  // after the first refusal; a 1xx/4xx refuses without harm. A table the
+  // record knows is what the chip holds: a refusal of it is noise on the
+  // line and gets the same password again, and a 2xx is not erased by a
+  // guess.
   m_otherPassword.fill(0xFF);
-  m_hasOtherPassword = m_password != m_otherPassword;
+  m_hasOtherPassword = !table.tableKnown && m_password != m_otherPassword;
   EnterLoader(m_deviceRecord.SyncFirst);
 }
 

@@ -424,10 +424,11 @@ TEST(Bsl430Run, ARetryThatKnowsNothingTriesTheErasedTableOnceTheDefaultVectorIsR
   EXPECT_EQ(retry.back(), "1A@C000/9600");
 }
 
-TEST(Bsl430Run, ARefusedPasswordInTheRetryIsFollowedByTheOtherOne) {
-  // A 4xx (a wrong password erases nothing) whose retry password is refused
-  // once for a reason of its own: the erased table is tried and refused,
-  // then the remembered one again, which opens the loader.
+TEST(Bsl430Run, ARefusedPasswordTheRecordKnowsIsSentAgain) {
+  // The first run failed at a write, after the loader took its password;
+  // the retry's password is refused once (noise): the record knows what the
+  // chip holds, so the same table goes again, not a guess that would erase
+  // a 2xx.
   BslRun run(
       "name = m4xx\nline = 4800 8N1\npcb = 1\ndevice = 2\nversion = 1.00\nserial = 3\n"
       "loader = rom-bsl after 5588\n"
@@ -441,10 +442,9 @@ TEST(Bsl430Run, ARefusedPasswordInTheRetryIsFollowedByTheOtherOne) {
   ASSERT_TRUE(run.RetryInLoader());
   EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
   const auto retry = run.RetryTrace();
-  ASSERT_GE(retry.size(), 4u);
-  const std::vector<std::string> start(retry.begin(), retry.begin() + 4);
-  EXPECT_EQ(start, (std::vector<std::string>{"1E@5858/38400", "10@FFFF/38400 NAK", "10@FFFF/38400 NAK",
-                                             "10@FFFF/38400"}));
+  ASSERT_GE(retry.size(), 3u);
+  const std::vector<std::string> start(retry.begin(), retry.begin() + 3);
+  EXPECT_EQ(start, (std::vector<std::string>{"1E@5858/38400", "10@FFFF/38400 NAK", "10@FFFF/38400"}));
 }
 
 TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
