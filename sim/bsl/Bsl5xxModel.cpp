@@ -50,6 +50,12 @@ void Bsl5xxModel::Message(uint8_t status, uint64_t delayMicros) {
   Frame({0x3B, status}, delayMicros);
 }
 
+void Bsl5xxModel::RestartLoader() {
+  BslModelBase::RestartLoader();
+  m_packet.clear();
+  m_unlocked = false;
+}
+
 void Bsl5xxModel::Receive(const ModelInput& input, uint64_t nowMicros) {
   if (m_started) return;
   m_now = nowMicros;

@@ -39,6 +39,7 @@ class Bsl5xxModel final : public BslModelBase {
   void Receive(const ModelInput& input, uint64_t nowMicros) override;
   void OnPortOpen(bool open, uint64_t nowMicros) override;
   void Dump(std::ostream& out) const override;
+  void RestartLoader() override;
 
   const std::vector<Command>& Commands() const { return m_commands; }
 

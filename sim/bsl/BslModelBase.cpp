@@ -21,6 +21,13 @@ void BslModelBase::Tick(uint64_t nowMicros) {
   }
 }
 
+void BslModelBase::RestartLoader() {
+  m_baud = 9600;
+  m_switchAt.reset();
+  m_silent = false;
+  Note("loader restarted at 9600");
+}
+
 void BslModelBase::ScheduleSwitch(uint32_t baud, uint64_t nowMicros) {
   // The ACK leaves at the old rate; the line switches 10 ms after it.
   m_nextBaud = baud;

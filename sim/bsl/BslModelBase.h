@@ -30,6 +30,10 @@ class BslModelBase : public InstrumentModel {
   // `count` frames with `command` at `address` in without carrying them out
   // or answering them (a loader that missed them).
   void GoSilent() { m_silent = true; }
+  // The instrument switched off and on into its loader (as the abort text
+  // asks the user to): 9600 baud again, locked, nothing of a frame kept.
+  // The flash keeps what it holds.
+  virtual void RestartLoader();
   void IgnoreAt(uint8_t command, uint32_t address, int count = 1) { m_ignore = {command, address, count}; }
 
  protected:

@@ -48,6 +48,16 @@ void RomBslModel::SendData(const std::vector<uint8_t>& data) {
   BslModelBase::Answer(std::move(frame), kAnswerMicros);
 }
 
+void RomBslModel::RestartLoader() {
+  BslModelBase::RestartLoader();
+  m_state = State::WaitSync;
+  m_frame.clear();
+  m_unlocked = false;
+  m_offset = 0;
+  m_patchArmed = false;
+  m_ramWritten.fill(false);  // RAM does not survive the power-down
+}
+
 void RomBslModel::Receive(const ModelInput& input, uint64_t nowMicros) {
   if (m_started) return;
   const bool stale = nowMicros - m_lastByte > kFrameGapMicros;

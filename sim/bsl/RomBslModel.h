@@ -52,6 +52,7 @@ class RomBslModel final : public BslModelBase {
   void Receive(const ModelInput& input, uint64_t nowMicros) override;
   void OnPortOpen(bool open, uint64_t nowMicros) override;
   void Dump(std::ostream& out) const override;
+  void RestartLoader() override;
 
   const std::vector<Command>& Commands() const { return m_commands; }
   uint32_t SyncCount() const { return m_syncs; }

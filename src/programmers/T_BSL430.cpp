@@ -184,6 +184,7 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
     if (m_timerSlot <= 0 || event.code != m_timerSlot) return event;
     if (m_loaderActive) {
       m_rx.clear();
+      if (m_rateUnsure) SwapLoaderRate();
       RetryRule(true);
     } else {
       Fail();
@@ -246,6 +247,7 @@ void T_BSL430::EnterLoader(bool sync) {
   // left behind listens at the rate that run switched it to.
   bool& at38400 = m_deviceRecord.LoaderState.at38400;
   if (!m_deviceRecord.AlreadyInLoader) at38400 = false;
+  m_rateUnsure = m_deviceRecord.AlreadyInLoader;
   m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
   m_port.ChangeHandShake(serial::NoHandshake);
   Wait(m_run.entryWaitMs);
@@ -255,6 +257,12 @@ void T_BSL430::EnterLoader(bool sync) {
   m_rx.clear();
   m_timerSlot = m_form.Slots().StartSlot(kLoaderSlotMs);
   StartLoaderProtocol(sync);
+}
+
+void T_BSL430::SwapLoaderRate() {
+  bool& at38400 = m_deviceRecord.LoaderState.at38400;
+  at38400 = !at38400;
+  m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
 }
 
 void T_BSL430::StartLoaderProtocol(bool sync) {
@@ -299,6 +307,8 @@ void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
   if (bytes) m_rx.insert(m_rx.end(), bytes, bytes + std::min(count, room));
   for (const BslReceipt& r : ScanReceived(m_rx)) {
     if (m_finished) return;
+    // An answer in the loader's own framing: it listens at this rate.
+    if (r.kind != BslReceipt::Kind::BadFrame) m_rateUnsure = false;
     switch (r.kind) {
       case BslReceipt::Kind::Frame:
         OnFrame(r.frame);

@@ -99,6 +99,8 @@ class T_BSL430 : public TProgrammerTyp {
   // The hand-over command of the loader mode (after the reset vector).
   void SendHandOver();
   void EnterLoader(bool sync);
+  // Moves the port to the other of the loader's two rates (9600, 38400).
+  void SwapLoaderRate();
   void Wait(int32_t ms) { m_delay.DelayTime(ms, false); }
   void Fail() {
     m_failed = true;
@@ -120,6 +122,10 @@ class T_BSL430 : public TProgrammerTyp {
   bool m_failed = false;
   bool m_finished = false;
   bool m_loaderActive = false;
+  // A loader entered without the hand-over listens at the rate the record
+  // believes (the failed run's), or at 9600 if the instrument was switched
+  // off and on into it: until it answers, each time-out tries the other.
+  bool m_rateUnsure = false;
   bool m_vectorKnown = false;
   bool m_vectorSegmentErased = false;
   bool m_askVector = false;

@@ -383,6 +383,29 @@ TEST(Bsl430Run, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNo
   }
 }
 
+TEST(Bsl430Run, TheRetryFindsTheLoaderAt9600WhenTheInstrumentWasSwitchedOffAndOn) {
+  // The run fails at the read-back, at 38400; the user follows the abort
+  // text and switches the instrument off and on into its loader, which then
+  // listens at 9600. The retry's sync at 38400 goes unanswered, the next
+  // one at 9600 opens the session.
+  BslRun run(k2xxProfile, TiTxt(NewImage()));
+  run.record.AskResetVector = true;
+  run.PlantInLoader([&](RomBslModel& loader) { loader.CorruptReadAt(0xC0F3); });
+  ASSERT_FALSE(run.Program());
+  EXPECT_TRUE(run.record.LoaderState.at38400);
+  run.loader->CorruptReadAt(0xFFFFFFFF);
+  run.loader->RestartLoader();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(bsltest::FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 3u);
+  EXPECT_EQ(retry[0], "1E@5858/9600");
+  EXPECT_EQ(retry[1], "10@FFFF/9600");
+  EXPECT_EQ(retry[2], "20@8C80/38400");  // the rate change (logged at the rate it sets)
+  EXPECT_EQ(retry.back(), "1A@C000/38400");
+  EXPECT_EQ(run.window.boxes.size(), 1u);  // the first run's only
+}
+
 TEST(Bsl430Run, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector) {
   // Every write refused: the run ends at the first block, the vector segment
   // untouched; the table holds the old firmware's reset vector alone.

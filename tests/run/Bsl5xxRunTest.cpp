@@ -185,6 +185,24 @@ TEST(Bsl5xxRun, TheRetryAfterAFailurePastTheVectorEraseGivesThePasswordTheChipNo
   }
 }
 
+TEST(Bsl5xxRun, TheRetryFindsTheLoaderAt9600WhenTheInstrumentWasSwitchedOffAndOn) {
+  // Failed at the read-back at 38400, then switched off and on into the
+  // loader: the password at 38400 goes unanswered, at 9600 it is taken.
+  Run5xx run(TiTxt(NewImage()));
+  run.PlantInLoader([&](Bsl5xxModel& loader) { loader.CorruptReadAt(0x5C03); });
+  ASSERT_FALSE(run.Program());
+  run.loader->CorruptReadAt(0xFFFFFFFF);
+  run.loader->RestartLoader();
+  ASSERT_TRUE(run.RetryInLoader());
+  EXPECT_TRUE(FlashHoldsImage(run.instrument->Flash(), NewImage()));
+  const auto retry = run.RetryTrace();
+  ASSERT_GE(retry.size(), 2u);
+  EXPECT_EQ(retry[0], "11@0/9600");
+  EXPECT_EQ(retry.back(), "17@5C00/38400");
+  for (const auto& entry : retry) EXPECT_EQ(entry.find("status"), std::string::npos) << entry;
+  EXPECT_EQ(run.window.boxes.size(), 1u);
+}
+
 TEST(Bsl5xxRun, TheRetryAfterAFailureBeforeTheVectorEraseStillUsesTheResetVector) {
   Run5xx run(TiTxt(NewImage()));
   run.window.onLoader = [](sim::InstrumentModel& m) {

@@ -45,6 +45,26 @@ class UpdateDownloadFailureTest : public DownloadRunTest {
     return meter;
   }
 
+  void RetryAfterAReadBackDifference(bool switchedOffAndOn) {
+    sim::RomBslModel* loader = nullptr;
+    onLoader = [&loader](sim::InstrumentModel& m) {
+      loader = dynamic_cast<sim::RomBslModel*>(&m);
+      if (loader) loader->CorruptReadAt(0xC0F3);
+    };
+    sim::Instrument& meter = StartMeterRun();
+    onLoader = nullptr;
+    ExpectFailureShown(kLoaderError);
+    ASSERT_NE(loader, nullptr);
+    loader->CorruptReadAt(0xFFFFFFFF);
+    if (switchedOffAndOn) loader->RestartLoader();
+    PressOk();
+    RunToEnd();
+    EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
+    EXPECT_TRUE(FlashHoldsImage(meter.Flash(), m_image));
+    EXPECT_EQ(LoaderSessions(meter).size(), 1u) << "the retry stays in the one loader session";
+    EXPECT_EQ(ProgramSessions(meter).size(), 2u) << "the loader started the new program";
+  }
+
   const std::vector<testing_support::ImageSection> m_image = MeterImage();
 };
 
@@ -96,6 +116,18 @@ TEST_F(UpdateDownloadFailureTest, AReadBackDifferenceAbortsBeforeTheProgramIsSta
   // The block with the bad byte is read once and nothing follows it.
   EXPECT_EQ(sessions[0].back(), "14@C0F0/38400");
   EXPECT_EQ(ProgramSessions(meter).size(), 1u) << "the loader never started the program";
+}
+
+// The failure comes past the erase and the switch to 38400. Both ways the
+// user may take it, the retry on OK programs the instrument: with the loader
+// left as it was (at 38400), and after switching the instrument off and on
+// into its loader (at 9600 again), as the abort text asks.
+TEST_F(UpdateDownloadFailureTest, AfterAReadBackDifferenceTheRetryOnOkProgramsTheInstrument) {
+  RetryAfterAReadBackDifference(false);
+}
+
+TEST_F(UpdateDownloadFailureTest, AfterAReadBackDifferenceTheRetryFindsTheInstrumentSwitchedOffAndOn) {
+  RetryAfterAReadBackDifference(true);
 }
 
 TEST_F(UpdateDownloadFailureTest, ALoaderSilentAfterItsEntryAbortsAfterTheRetries) {
