@@ -385,7 +385,7 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
           p.loaderAlsoAfter.assign(commands.begin() + 1, commands.end());
         }
       } else {
-        error = "loader: expected 'MODEL' or 'MODEL after CMD'";
+        error = "loader: expected 'MODEL' or 'MODEL after CMD [CMD ...]'";
       }
     } else if (key == "flash") {
       const auto words = Words(value);

@@ -98,6 +98,17 @@ TEST(SimProfileReader, ReadsBootLoaderAnnouncements) {
   EXPECT_EQ(r.profile.name, "from-file-name");
 }
 
+TEST(SimProfileReader, ALoaderCanBeReachedAfterSeveralCommands) {
+  auto r = ProfileReader::Parse(std::string(kAscii) + "loader = rom-bsl after 5588 5566\n", "a");
+  ASSERT_TRUE(r.Ok()) << r.ErrorText("a");
+  EXPECT_EQ(r.profile.loader, "rom-bsl");
+  EXPECT_EQ(r.profile.loaderAfter, 5588);
+  EXPECT_EQ(r.profile.loaderAlsoAfter, std::vector<int>{5566});
+  r = ProfileReader::Parse(std::string(kAscii) + "loader = bsl-5xx after 5588\n", "b");
+  ASSERT_TRUE(r.Ok()) << r.ErrorText("b");
+  EXPECT_TRUE(r.profile.loaderAlsoAfter.empty());
+}
+
 struct BadCase {
   const char* extra;  // appended to a valid ASCII profile, as line 7
   const char* expected;
@@ -136,7 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ident-codes = 23 20 25 21",
                 "bad.profile:7: ident-codes: '25' is no code for the version (21, 201, 2011)\n"},
         BadCase{"accept = 12x", "bad.profile:7: accept: '12x' is not a command number\n"},
-        BadCase{"loader = a b", "bad.profile:7: loader: expected 'MODEL' or 'MODEL after CMD'\n"},
+        BadCase{"loader = a b", "bad.profile:7: loader: expected 'MODEL' or 'MODEL after CMD [CMD ...]'\n"},
+        BadCase{"loader = rom-bsl after 5588 55x6",
+                "bad.profile:7: loader: expected 'MODEL' or 'MODEL after CMD [CMD ...]'\n"},
         BadCase{"flash = 0x1000 0x100 0x30",
                 "bad.profile:7: flash: size must be a non-zero multiple of the segment size, inside 32-bit "
                 "addresses\n"},
