@@ -20,11 +20,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/posix/PosixPortSystem.h"
-#include "platform/qt/QtHost.h"
-#include "update/TUpdateForm.h"
-#include "update/UpdateEnvironment.h"
-#include "update/qt/UpdateWindow.h"
+#include "ToolWindow.h"
 
 namespace {
 
@@ -43,13 +39,9 @@ int main(int argc, char** argv) {
   const int runMs = std::atoi(argv[2]);
   const QString untilText = argc == 4 ? QString::fromUtf8(argv[3]) : QString();
   QApplication app(argc, argv);
-  platform::qt::QtHost host;
-  platform::posix::PosixPortSystem ports;
-  update::qt::UpdateWindow window;
-  update::TUpdateForm form(host, ports, window, update::UpdateEnvironment::FromProcess());
-  window.Attach(&form);
-  if (!form.FormCreate()) return 1;
-  window.show();
+  app::ToolWindow tool;
+  if (!tool.Start()) return 1;
+  update::qt::UpdateWindow& window = tool.window;
 
   int boxes = 0;
   QTimer answer;
@@ -117,6 +109,5 @@ int main(int argc, char** argv) {
     until.start(200);
   }
   app.exec();
-  window.Attach(nullptr);
   return result;
 }

@@ -7,11 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "platform/posix/PosixPortSystem.h"
-#include "platform/qt/QtHost.h"
-#include "update/TUpdateForm.h"
-#include "update/UpdateEnvironment.h"
-#include "update/qt/UpdateWindow.h"
+#include "ToolWindow.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -19,19 +15,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  platform::qt::QtHost host;
-  platform::posix::PosixPortSystem ports;
-  update::qt::UpdateWindow window;
-  update::TUpdateForm form(host, ports, window, update::UpdateEnvironment::FromProcess());
-  window.Attach(&form);
-  if (!form.FormCreate()) return 1;
-  window.show();
+  app::ToolWindow tool;
+  if (!tool.Start()) return 1;
   int result = 1;
-  QTimer::singleShot(800, &window, [&] {
-    result = window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
-    window.close();
+  QTimer::singleShot(800, &tool.window, [&] {
+    result = tool.window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    tool.window.close();
   });
   app.exec();
-  window.Attach(nullptr);
   return result;
 }

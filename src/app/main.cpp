@@ -2,11 +2,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "platform/posix/PosixPortSystem.h"
-#include "platform/qt/QtHost.h"
-#include "update/TUpdateForm.h"
-#include "update/UpdateEnvironment.h"
-#include "update/qt/UpdateWindow.h"
+#include "ToolWindow.h"
 
 namespace {
 
@@ -41,21 +37,9 @@ class UpdateApplication final : public QApplication {
 int main(int argc, char** argv) {
   UpdateApplication app(argc, argv);
   try {
-    platform::qt::QtHost host;
-    // COMn: the INSTRUMENT_UPDATE_PORTS folder when set, else the machine's
-    // serial devices (see the README).
-    platform::posix::PosixPortSystem ports;
-    update::qt::UpdateWindow window;
-    update::TUpdateForm form(host, ports, window, update::UpdateEnvironment::FromProcess());
-    window.Attach(&form);
-    if (!form.FormCreate()) {
-      window.Attach(nullptr);
-      return 1;
-    }
-    window.show();
-    const int result = app.exec();
-    window.Attach(nullptr);
-    return result;
+    app::ToolWindow tool;
+    if (!tool.Start()) return 1;
+    return app.exec();
   } catch (const std::exception& e) {
     ShowExceptionBox(e.what());
   } catch (...) {
