@@ -184,7 +184,7 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
     if (m_timerSlot <= 0 || event.code != m_timerSlot) return event;
     if (m_loaderActive) {
       m_rx.clear();
-      if (m_rateUnsure) SwapLoaderRate();
+      if (m_rateUnsure) SetLoaderRate(!m_deviceRecord.LoaderState.at38400);
       RetryRule(true);
     } else {
       Fail();
@@ -245,10 +245,9 @@ void T_BSL430::EnterLoader(bool sync) {
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
   // A loader entered by the hand-over starts at 9600; one that a failed run
   // left behind listens at the rate that run switched it to.
-  bool& at38400 = m_deviceRecord.LoaderState.at38400;
-  if (!m_deviceRecord.AlreadyInLoader) at38400 = false;
+  if (!m_deviceRecord.AlreadyInLoader) m_deviceRecord.LoaderState.at38400 = false;
   m_rateUnsure = m_deviceRecord.AlreadyInLoader;
-  m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
+  SetLoaderRate(m_deviceRecord.LoaderState.at38400);
   m_port.ChangeHandShake(serial::NoHandshake);
   Wait(m_run.entryWaitMs);
   // What came before the loader ran (the hand-over answer at the old
@@ -259,9 +258,8 @@ void T_BSL430::EnterLoader(bool sync) {
   StartLoaderProtocol(sync);
 }
 
-void T_BSL430::SwapLoaderRate() {
-  bool& at38400 = m_deviceRecord.LoaderState.at38400;
-  at38400 = !at38400;
+void T_BSL430::SetLoaderRate(bool at38400) {
+  m_deviceRecord.LoaderState.at38400 = at38400;
   m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
 }
 
@@ -498,8 +496,7 @@ void T_BSL430::StepBaudRate() {
 
 void T_BSL430::SwitchTo38400() {
   Wait(1000);
-  m_deviceRecord.LoaderState.at38400 = true;
-  m_port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  SetLoaderRate(true);
   Wait(1000);
   SyncThen(&T_BSL430::StepErase);
 }

@@ -99,8 +99,8 @@ class T_BSL430 : public TProgrammerTyp {
   // The hand-over command of the loader mode (after the reset vector).
   void SendHandOver();
   void EnterLoader(bool sync);
-  // Moves the port to the other of the loader's two rates (9600, 38400).
-  void SwapLoaderRate();
+  // The port (and the record) at one of the loader's two rates, 8E1.
+  void SetLoaderRate(bool at38400);
   void Wait(int32_t ms) { m_delay.DelayTime(ms, false); }
   void Fail() {
     m_failed = true;

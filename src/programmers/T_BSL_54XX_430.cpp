@@ -209,8 +209,7 @@ void T_BSL_54XX_430::StepBaudRate() {
 
 void T_BSL_54XX_430::SwitchTo38400() {
   m_ackStep = nullptr;
-  m_deviceRecord.LoaderState.at38400 = true;
-  m_port.ChangeV24Parameter(serial::B_38400, serial::S_1, serial::Even, false);
+  SetLoaderRate(true);
   Wait(1000);
   StepErase();
 }
