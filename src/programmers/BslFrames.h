@@ -62,6 +62,16 @@ constexpr uint8_t Byte(Bsl5xxStatus status) {
   return static_cast<uint8_t>(status);
 }
 
+// The flash layout the MSP430 loaders work on.
+namespace msp430 {
+inline constexpr int32_t kSegmentSize = 0x200;
+inline constexpr int32_t kVectorSegment = 0xFE00;    // 0xFE00..0xFFFF: the vector table's segment
+inline constexpr int32_t kInVectorSegment = 0xFFFF;  // the address a vector erase names
+inline constexpr int32_t kResetVectorAddress = 0xFFFE;
+inline constexpr int32_t kUpperHalf = 0x10000;
+inline constexpr int32_t kDefaultEraseTop = 0xFC00;  // the segment below the vector table's
+}  // namespace msp430
+
 // Frames of the MSP430 bootstrap loaders, as the tool sends them.
 
 // ROM loader (1xx/2xx/4xx): XOR of the little-endian 16-bit words of the

@@ -15,6 +15,8 @@
 namespace programmers {
 namespace {
 
+using namespace msp430;
+
 constexpr int32_t kEntryWaitMs = 8000;
 constexpr int32_t kRestoreWaitMs = 2000;
 constexpr int32_t kRateSwitchWaitMs = 1000;  // before and after the port follows the loader to 38400
@@ -45,11 +47,10 @@ constexpr int32_t kFamilyF1xx = 0xF1;
 constexpr int32_t kVersionNeedingPatch = 110;
 constexpr int32_t kFirstVersionWithBaudRate = 160;
 constexpr const char* kPatchFile = "Patch.TXT";
+constexpr const char* kHello = "A.1000\r\n";  // the first command to the instrument's program
 
 // Flash layout of the 1xx/2xx/4xx parts.
-constexpr int32_t kSegmentSize = 0x200;
-constexpr int32_t kVectorSegment = 0xFE00;  // 0xFE00..0xFFFF: the vector table's segment
-constexpr int32_t kUpperHalf = 0x10000;
+constexpr size_t kResetVectorAt = 30;     // its place in the password table
 constexpr int32_t kInfoSegment = 0x1080;  // the lowest one erased: 0x1000 is never
 // Below this a refused erase skips its segment; at or below the end the erase is over.
 constexpr int32_t kLowestRetriedErase = 0x1200;
@@ -213,7 +214,7 @@ bool T_BSL430::Program(const std::string& fileName) {
   if (m_deviceRecord.AlreadyInLoader)
     StartInLoader();
   else
-    SendCommand("A.1000\r\n");
+    SendCommand(kHello);
 
   RunEventLoop(m_finished);
 
@@ -234,7 +235,7 @@ void T_BSL430::StartInLoader() {
     // erase the old reset vector no longer opens the loader.
     m_passwordTable = table.vectorTable;
     m_passwordFromRecord = true;
-    m_vectorWord = m_passwordTable[30] | (m_passwordTable[31] << 8);
+    m_vectorWord = m_passwordTable[kResetVectorAt] | (m_passwordTable[kResetVectorAt + 1] << 8);
     m_handOver.SetVectorKnown();
   } else if (m_deviceRecord.ResetVectorKnown) {
     SetPasswordFromVector(m_deviceRecord.ResetVector & 0xFFFF);
@@ -260,8 +261,8 @@ void T_BSL430::StartInLoader() {
 void T_BSL430::SetPasswordFromVector(int32_t word) {
   m_vectorWord = word;
   m_passwordTable.fill(kPasswordFill);
-  m_passwordTable[30] = static_cast<uint8_t>(word);
-  m_passwordTable[31] = static_cast<uint8_t>(word >> 8);
+  m_passwordTable[kResetVectorAt] = static_cast<uint8_t>(word);
+  m_passwordTable[kResetVectorAt + 1] = static_cast<uint8_t>(word >> 8);
 }
 
 std::vector<uint8_t> T_BSL430::PasswordPayload() const {
@@ -515,8 +516,7 @@ int32_t T_BSL430::SecondBlockAddress() const {
 
 void T_BSL430::StartErase(int32_t lowest) {
   const int mode = m_handOver.ModeIndex();
-  m_eraseAddress =
-      m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : kVectorSegment - kSegmentSize;
+  m_eraseAddress = m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : kDefaultEraseTop;
   m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * 2;
   m_form.ReportProgress(2, m_progressMax);
 }
@@ -603,8 +603,8 @@ void T_BSL430::NextSegment() {
 }
 
 void T_BSL430::StepVectorErase() {
-  m_eraseAddress = 0xFFFF;
-  Send(kRomProtocol.vectorErase, Header(0xFFFF, kEraseOneSegment));
+  m_eraseAddress = kInVectorSegment;
+  Send(kRomProtocol.vectorErase, Header(kInVectorSegment, kEraseOneSegment));
 }
 
 void T_BSL430::VectorSegmentErased() {
@@ -708,8 +708,9 @@ uint16_t T_BSL430::StartWord() const {
     if (m_firstUpper >= 0 && &b >= &m_image.blocks[static_cast<size_t>(m_firstUpper)] &&
         &b <= &m_image.blocks[static_cast<size_t>(m_lastUpper)])
       continue;
-    if (!b.IsMarker() && b.address <= 0xFFFE && BlockEnd(b) >= kUpperHalf)
-      return static_cast<uint16_t>(b.data[0xFFFE - b.address] | (b.data[0xFFFF - b.address] << 8));
+    if (!b.IsMarker() && b.address <= kResetVectorAddress && BlockEnd(b) >= kUpperHalf)
+      return static_cast<uint16_t>(b.data[kResetVectorAddress - b.address] |
+                                   (b.data[kResetVectorAddress + 1 - b.address] << 8));
   }
   const ImageBlock16& last = m_image.blocks[static_cast<size_t>(m_lastBlock)];
   const size_t n = last.DataLength();

@@ -7,6 +7,8 @@
 namespace programmers {
 namespace {
 
+using namespace msp430;
+
 constexpr int32_t kEntryWaitMs = 4000;
 constexpr int32_t kRestoreWaitMs = 1500;
 constexpr int32_t kRateSwitchWaitMs = 1000;  // after the port follows the loader to 38400
@@ -17,9 +19,6 @@ constexpr uint16_t kErasedWord = 0xFFFF;
 // The loader's own area and the info memory start at 0x1800: those segments
 // are not erased with the image.
 constexpr int32_t kLowestErase = 0x1800;
-constexpr int32_t kSegmentSize = 0x200;
-constexpr int32_t kVectorSegment = 0xFE00;  // 0xFE00..0xFFFF: the vector table's segment
-constexpr uint32_t kUpperHalf = 0x10000;
 // The device ID: 4 bytes at 0x1A04.
 constexpr uint32_t kDeviceIdAddress = 0x1A04;
 constexpr uint16_t kDeviceIdLength = 4;
@@ -263,8 +262,7 @@ void T_BSL_54XX_430::NextEraseSegment() {
   const int32_t low = SecondBlockStart();
   const int32_t first = static_cast<int32_t>(m_image32.blocks[0].address);
   // 0xFE00 waits for the vector erase.
-  m_eraseAddress = m_eraseAddress == static_cast<int32_t>(kUpperHalf) ? kVectorSegment - kSegmentSize
-                                                                      : m_eraseAddress - kSegmentSize;
+  m_eraseAddress = m_eraseAddress == kUpperHalf ? kDefaultEraseTop : m_eraseAddress - kSegmentSize;
   bool over = m_eraseAddress < low - kSegmentSize;
   if (!over) {
     if (m_eraseAddress + 256 == low) m_eraseAddress = low;
@@ -287,7 +285,7 @@ void T_BSL_54XX_430::NextEraseSegment() {
 
 void T_BSL_54XX_430::SendVectorErase() {
   std::vector<uint8_t> data;
-  PushAddress(data, 0xFFFF);
+  PushAddress(data, kInVectorSegment);
   SendPacket(kPacketProtocol.vectorErase, data);
 }
 
@@ -302,7 +300,7 @@ void T_BSL_54XX_430::SendBlock() {
   const ImageBlock32& block = m_image32.blocks[static_cast<size_t>(m_blockIndex)];
   const uint64_t end = uint64_t{block.address} + block.DataLength();
   if (end >= kVectorSegment && block.address < kUpperHalf && !m_vectorSegmentErased) {
-    m_eraseAddress = 0xFFFF;
+    m_eraseAddress = kInVectorSegment;
     SendVectorErase();
     return;
   }
@@ -353,8 +351,8 @@ uint32_t T_BSL_54XX_430::StartAddress() const {
   // The chip starts at its reset vector (0xFFFE); take it where the image
   // holds it.
   for (const ImageBlock32& b : m_image32.blocks) {
-    if (b.address <= 0xFFFE && uint64_t{b.address} + b.DataLength() >= kUpperHalf)
-      return b.data[0xFFFE - b.address] | (b.data[0xFFFF - b.address] << 8);
+    if (b.address <= kResetVectorAddress && uint64_t{b.address} + b.DataLength() >= kUpperHalf)
+      return b.data[kResetVectorAddress - b.address] | (b.data[kResetVectorAddress + 1 - b.address] << 8);
   }
   const ImageBlock32& last = m_image32.blocks[static_cast<size_t>(m_lastBlock)];
   const size_t n = last.DataLength();
