@@ -17,6 +17,8 @@ namespace {
 
 using namespace msp430;
 
+constexpr const char* kErrorCaption = "Error";  // in both languages
+
 constexpr int32_t kEntryWaitMs = 8000;
 constexpr int32_t kRestoreWaitMs = 2000;
 constexpr int32_t kRateSwitchWaitMs = 1000;  // before and after the port follows the loader to 38400
@@ -50,7 +52,7 @@ constexpr const char* kPatchFile = "Patch.TXT";
 constexpr const char* kHello = "A.1000\r\n";  // the first command to the instrument's program
 
 // Flash layout of the 1xx/2xx/4xx parts.
-constexpr size_t kResetVectorAt = 30;     // its place in the password table
+constexpr size_t kResetVectorAt = 30;     // the reset vector's place in the password table
 constexpr int32_t kInfoSegment = 0x1080;  // the lowest one erased: 0x1000 is never
 // Below this a refused erase skips its segment; at or below the end the erase is over.
 constexpr int32_t kLowestRetriedErase = 0x1200;
@@ -159,13 +161,13 @@ template <class Image>
 bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t limit) {
   std::string content, error;
   if (!ReadPackageFile(fileName, limit, content, error)) {
-    m_form.ShowErrorBox(error, "Error");
+    m_form.ShowErrorBox(error, kErrorCaption);
     return false;
   }
   ReadTiTxt(content, image);
   const ImageRefusal refusal = CheckImageForProgramming(image);
   if (refusal != ImageRefusal::kNone) {
-    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), "Error");
+    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), kErrorCaption);
     return false;
   }
   return true;
@@ -274,7 +276,7 @@ std::vector<uint8_t> T_BSL430::PasswordPayload() const {
 
 void T_BSL430::ShowError() {
   if (m_errorStep > 15) m_errorStep = 16;
-  m_form.ShowErrorBox(m_form.ErrorText(m_errorStep), "Error");
+  m_form.ShowErrorBox(m_form.ErrorText(m_errorStep), kErrorCaption);
   m_errorStepSaved = m_errorStep;
 }
 
