@@ -7,18 +7,80 @@
 #include <cstring>
 #include <utility>
 
+#include "core/EventCodes.h"
 #include "core/EventHandler.h"
-#include "programmers/BslFrames.h"
 #include "programmers/ImageCheck.h"
 #include "programmers/ReadTiTxt.h"
 
 namespace programmers {
 namespace {
 
+using namespace msp430;
+
+constexpr const char* kErrorCaption = "Error";  // in both languages
+
+constexpr int32_t kEntryWaitMs = 8000;
+constexpr int32_t kRestoreWaitMs = 2000;
+constexpr int32_t kRateSwitchWaitMs = 1000;  // before and after the port follows the loader to 38400
+constexpr int32_t kBeforeStartMs = 1000;
+
+// Payload bytes. The first four of every payload are AL AH LL LH: an
+// address and a length, or what the command takes in their place.
 constexpr uint8_t kFiller = 0x58;  // "X": a byte the loader ignores
-constexpr const char* kAsk[3] = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"};
-constexpr const char* kHandOver[3] = {"A.5588#QT48\r\n", "A.5566#QT48\r\n", "A.5567#QT48\r\n"};
-constexpr uint32_t kPurgeRx = 0x0008;  // PURGE_RXCLEAR
+constexpr uint16_t kFillerWord = kFiller * 0x0101;
+constexpr uint16_t kEraseOneSegment = 0xA502;  // LL LH of an erase
+// The version fallback reads the loader's chip ID and version from memory.
+constexpr uint16_t kVersionArea = 0x0FF0;
+constexpr uint16_t kVersionAreaLength = 14;
+// Load PC here restarts the loader (the patch needs a fresh one).
+constexpr uint16_t kLoaderRestart = 0x0C22;
+// The loader UART's clock divider for 38400 baud (D1 D2), per family, and
+// the rate byte D3 (0 9600, 1 19200, 2 38400).
+constexpr uint16_t kDivider38400F1xx = 0x87E0;
+constexpr uint16_t kDivider38400F2xx = 0x8C80;
+constexpr uint16_t kDivider38400F4xx = 0xC800;
+constexpr uint16_t kRate38400 = 0x02 | kFiller << 8;
+// The F2xx chips with their own divider, and the F1xx family (chip ID high byte).
+constexpr int32_t kChipF2xxA = 0xF26F;
+constexpr int32_t kChipF2xxB = 0xF237;
+constexpr int32_t kFamilyF1xx = 0xF1;
+
+// Loader versions in hundredths.
+constexpr int32_t kVersionNeedingPatch = 110;
+constexpr int32_t kFirstVersionWithBaudRate = 160;
+constexpr const char* kPatchFile = "Patch.TXT";
+constexpr const char* kHello = "A.1000\r\n";  // the first command to the instrument's program
+
+// Flash layout of the 1xx/2xx/4xx parts.
+constexpr size_t kResetVectorAt = 30;     // the reset vector's place in the password table
+constexpr int32_t kInfoSegment = 0x1080;  // the lowest one erased: 0x1000 is never
+// Below this a refused erase skips its segment; at or below the end the erase is over.
+constexpr int32_t kLowestRetriedErase = 0x1200;
+constexpr int32_t kEraseEnd = 0xE80;
+
+// The instruments that start at the second default vector, and the chip
+// whose image by chip ID starts at the first.
+constexpr const char* kSecondVectorPcb = "23774";
+constexpr int32_t kSecondVectorDevice = 62007;
+constexpr int32_t kFirstVectorChip = 62503;
+
+// AL AH LL LH.
+std::vector<uint8_t> Header(uint32_t address, uint32_t length) {
+  return {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(length),
+          static_cast<uint8_t>(length >> 8)};
+}
+
+// The write payload of a block: its address, its data length, its data.
+std::vector<uint8_t> WritePayload(const ImageBlock16& block) {
+  const size_t n = block.DataLength();
+  std::vector<uint8_t> payload = Header(block.address, static_cast<uint32_t>(n));
+  payload.insert(payload.end(), block.data.begin(), block.data.begin() + static_cast<std::ptrdiff_t>(n));
+  return payload;
+}
+
+std::vector<uint8_t> ReadPayload(const ImageBlock16& block) {
+  return Header(block.address, static_cast<uint8_t>(block.DataLength()));
+}
 
 size_t BlockEnd(const ImageBlock16& b) {
   return size_t{b.address} + b.DataLength();
@@ -26,13 +88,58 @@ size_t BlockEnd(const ImageBlock16& b) {
 
 }  // namespace
 
+// The ROM loader's protocol: for each step its command, the error step the
+// run reports while it waits, and what an ACK, a NAK and an answer frame
+// run. Every command step follows a synchronisation, which has emptied the
+// answer and named the step itself for the ACK (what a time-out retries).
+struct T_BSL430::RomProtocol {
+  using Step = RomSteps::Step;
+  using T = T_BSL430;
+  Step sync = Step(RomBslCode::kSync, 1).OnNak(&T::SyncAgain).OnAnswer(nullptr);
+  Step syncAgain = Step(RomBslCode::kSync, 1);
+  Step version = Step(RomBslCode::kTxBslVersion, 2)
+                     .OnAck(&T::StepVersion)
+                     .OnNak(&T::StepVersionFallback)
+                     .OnAnswer(&T::OnVersionAnswer);
+  Step versionFallback =
+      Step(RomBslCode::kTxDataBlock, 2).OnNak(&T::StepVersionFallback).OnAnswer(&T::OnVersionAnswer);
+  Step baudRate = Step(RomBslCode::kChangeBaudRate, 3).OnAck(&T::SwitchTo38400).OnNak(&T::StepBaudRate);
+  Step password = Step(RomBslCode::kRxPassword, 4).OnAck(&T::AfterPassword).OnNak(&T::StepPassword);
+  Step erase = Step(RomBslCode::kEraseSegment, 5).OnAck(&T::NextSegment).OnNak(&T::StepErase);
+  // A refusal skips the segment.
+  Step eraseLow = Step(RomBslCode::kEraseSegment, 5).OnAck(&T::NextSegment).OnNak(&T::NextSegment);
+  Step vectorErase =
+      Step(RomBslCode::kEraseSegment, 6).OnAck(&T::VectorSegmentErased).OnNak(&T::StepVectorErase);
+  Step write = Step(RomBslCode::kRxDataBlock, 8).OnAck(&T::NextBlock).OnNak(&T::StepWrite);
+  Step readBack =
+      Step(RomBslCode::kTxDataBlock, 9).OnAck(&T::StepReadBack).OnNak(&T::StepReadBack).OnAnswer(&T::Compare);
+  Step start = Step(RomBslCode::kLoadPc, 10).OnAck(&T::Done).OnNak(&T::StepStart);
+  Step restartLoader = Step(RomBslCode::kLoadPc, 11).OnAck(&T::AfterRestart).OnNak(&T::StepRestartLoader);
+  Step runPatch = Step(RomBslCode::kLoadPc, 12).OnAck(&T::AfterRunPatch).OnNak(&T::StepRunPatch);
+  Step writePatch = Step(RomBslCode::kRxDataBlock, 13).OnAck(&T::NextPatchBlock).OnNak(&T::StepWritePatch);
+  Step readBackPatch = Step(RomBslCode::kTxDataBlock, 14)
+                           .OnAck(&T::StepReadBackPatch)
+                           .OnNak(&T::StepReadBackPatch)
+                           .OnAnswer(&T::ComparePatch);
+  Step offset = Step(RomBslCode::kSetMemoryOffset, 15).OnAck(&T::AfterOffset).OnNak(&T::StepOffset);
+  Step patchPassword =
+      Step(RomBslCode::kRxPassword, 4).OnAck(&T::AfterPatchPassword).OnNak(&T::StepPatchPassword);
+};
+
+const T_BSL430::RomProtocol T_BSL430::kRomProtocol{};
+
 T_BSL430::T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
                    serial::TComPort& port)
-    : T_BSL430(form, delay, deviceRecord, port, RunConstants{kFileLimit, 8000, 2000}) {}
+    : T_BSL430(form, delay, deviceRecord, port, RunConstants{kFileLimit, {kEntryWaitMs, kRestoreWaitMs}}) {}
 
 T_BSL430::T_BSL430(ProgrammerHost& form, serial::TDelay& delay, ProgrammerRecord& deviceRecord,
                    serial::TComPort& port, const RunConstants& constants)
-    : TProgrammerTyp(form, delay, deviceRecord, port), m_run(constants) {}
+    : TProgrammerTyp(form, delay, deviceRecord, port),
+      m_run(constants),
+      m_handOver(*this, deviceRecord, port, delay, constants.waits),
+      // A step may be refused three times in a row; a time-out retries what
+      // the ACK would have started.
+      m_romSteps(*this, 3, RomSteps::TimeOut::kAckStep, m_errorStep) {}
 
 T_BSL430::~T_BSL430() {
   if (m_subscribed) m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
@@ -54,13 +161,13 @@ template <class Image>
 bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t limit) {
   std::string content, error;
   if (!ReadPackageFile(fileName, limit, content, error)) {
-    m_form.ShowErrorBox(error, "Error");
+    m_form.ShowErrorBox(error, kErrorCaption);
     return false;
   }
   ReadTiTxt(content, image);
   const ImageRefusal refusal = CheckImageForProgramming(image);
   if (refusal != ImageRefusal::kNone) {
-    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), "Error");
+    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), kErrorCaption);
     return false;
   }
   return true;
@@ -75,16 +182,21 @@ bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage32& image, si
 }
 
 bool T_BSL430::ReadImage(const std::string& fileName) {
-  if (!LoadImage(fileName, m_image, m_run.fileLimit)) return false;
-  m_lastBlock = m_image.LastIndex;
-  m_firstUpper = m_image.FirstUpper;
-  m_lastUpper = m_image.LastUpper;
+  FirmwareImage16 image;
+  if (!LoadImage(fileName, image, m_run.fileLimit)) return false;
+  TakeImage(image);
   return true;
 }
 
+void T_BSL430::TakeImage(const FirmwareImage16& image) {
+  m_image = image;
+  m_lastBlock = m_image.LastIndex;
+  m_firstUpper = m_image.FirstUpper;
+  m_lastUpper = m_image.LastUpper;
+}
+
 bool T_BSL430::Program(const std::string& fileName) {
-  m_loaderMode = std::clamp(m_deviceRecord.LoaderMode, 0, 2);
-  m_askVector = m_deviceRecord.AskResetVector;
+  m_handOver.Begin();
   m_form.ReportProgress(0, 0);
   m_blockIndex = 0;
   m_failed = false;
@@ -95,7 +207,7 @@ bool T_BSL430::Program(const std::string& fileName) {
 
   m_form.Events().Subscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = true;
-  m_port.SaveLastV24Parameter();
+  m_handOver.SavePort();
   m_timerSlot = m_form.Slots().StartSlot(kGuardMs);
   m_failed = false;
   m_finished = false;
@@ -104,16 +216,12 @@ bool T_BSL430::Program(const std::string& fileName) {
   if (m_deviceRecord.AlreadyInLoader)
     StartInLoader();
   else
-    SendCommand("A.1000\r\n");
+    SendCommand(kHello);
 
   RunEventLoop(m_finished);
 
   m_form.ReportProgress(10, -1);
-  if (m_deviceRecord.RestoreSlowParameters && !m_failed)
-    m_port.ChangeV24Parameter(serial::B__9600, serial::S_2, serial::NoParity, true);
-  else
-    m_port.LoadLastV24Parameter();
-  Wait(m_run.restoreWaitMs);
+  m_handOver.Restore(m_failed);
   m_form.ReportProgress(1, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = false;
@@ -127,16 +235,17 @@ void T_BSL430::StartInLoader() {
   if (table.tableKnown) {
     // What the last run left in the chip: after a failure past the vector
     // erase the old reset vector no longer opens the loader.
-    m_password = table.vectorTable;
+    m_passwordTable = table.vectorTable;
     m_passwordFromRecord = true;
-    m_vectorWord = m_password[30] | (m_password[31] << 8);
-    m_vectorKnown = true;
+    m_vectorWord = m_passwordTable[kResetVectorAt] | (m_passwordTable[kResetVectorAt + 1] << 8);
+    m_handOver.SetVectorKnown();
   } else if (m_deviceRecord.ResetVectorKnown) {
     SetPasswordFromVector(m_deviceRecord.ResetVector & 0xFFFF);
-    m_vectorKnown = true;
+    m_handOver.SetVectorKnown();
   } else {
-    const bool second = m_firstUpper >= 0 || m_deviceRecord.DeviceText.find("23774") != std::string::npos ||
-                        m_deviceRecord.DeviceNumber == 62007;
+    const bool second = m_firstUpper >= 0 ||
+                        m_deviceRecord.DeviceText.find(kSecondVectorPcb) != std::string::npos ||
+                        m_deviceRecord.DeviceNumber == kSecondVectorDevice;
     SetPasswordFromVector(ReadHexWord(second ? kDefaultVector2 : kDefaultVector1));
   }
   // Where the record cannot know (the tool was restarted since), the chip
@@ -146,37 +255,38 @@ void T_BSL430::StartInLoader() {
   // record knows is what the chip holds: a refusal of it is noise on the
   // line and gets the same password again, and a 2xx is not erased by a
   // guess.
-  m_otherPassword.fill(0xFF);
-  m_hasOtherPassword = !table.tableKnown && m_password != m_otherPassword;
+  m_otherPasswordTable.fill(0xFF);
+  m_hasOtherPassword = !table.tableKnown && m_passwordTable != m_otherPasswordTable;
   EnterLoader(m_deviceRecord.SyncFirst);
 }
 
 void T_BSL430::SetPasswordFromVector(int32_t word) {
   m_vectorWord = word;
-  m_password.fill(kPasswordFill);
-  m_password[30] = static_cast<uint8_t>(word);
-  m_password[31] = static_cast<uint8_t>(word >> 8);
+  m_passwordTable.fill(kPasswordFill);
+  m_passwordTable[kResetVectorAt] = static_cast<uint8_t>(word);
+  m_passwordTable[kResetVectorAt + 1] = static_cast<uint8_t>(word >> 8);
 }
 
 std::vector<uint8_t> T_BSL430::PasswordPayload() const {
   // AL AH LL LH carry nothing for this command.
   std::vector<uint8_t> payload(4, kPasswordFill);
-  payload.insert(payload.end(), m_password.begin(), m_password.end());
+  payload.insert(payload.end(), m_passwordTable.begin(), m_passwordTable.end());
   return payload;
 }
 
 void T_BSL430::ShowError() {
   if (m_errorStep > 15) m_errorStep = 16;
-  m_form.ShowErrorBox(m_form.ErrorText(m_errorStep), "Error");
+  m_form.ShowErrorBox(m_form.ErrorText(m_errorStep), kErrorCaption);
   m_errorStepSaved = m_errorStep;
 }
 
 const char* T_BSL430::DefaultVectorText() const {
-  return m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == 62007 ? kDefaultVector2 : kDefaultVector1;
+  return m_firstUpper >= 0 || m_deviceRecord.DeviceNumber == kSecondVectorDevice ? kDefaultVector2
+                                                                                 : kDefaultVector1;
 }
 
 core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event event) {
-  if (event.kind == core::kKeyEvent && event.code == 27) {
+  if (event.kind == core::kKeyEvent && event.code == core::keys::kEscape) {
     Fail();
     return core::ClearEvent();
   }
@@ -184,7 +294,7 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
     if (m_timerSlot <= 0 || event.code != m_timerSlot) return event;
     if (m_loaderActive) {
       m_rx.clear();
-      if (m_rateUnsure) SetLoaderRate(!m_deviceRecord.LoaderState.at38400);
+      if (m_rateUnsure) m_handOver.SetLoaderRate(!m_deviceRecord.LoaderState.at38400);
       RetryRule(true);
     } else {
       Fail();
@@ -192,75 +302,33 @@ core::Event T_BSL430::EventHandler(core::EventQueue& /*queue*/, core::Event even
     return core::ClearEvent();
   }
   if (event.kind != core::kCodeEvent) return event;
-  switch (event.code) {
-    case 10000:
-      m_form.Slots().RestartSlot(m_timerSlot);
-      if (!m_loaderActive) return event;
-      ReadPort();
-      return core::ClearEvent();
-    case 80:
-    case 81:
-      OnVectorText(event.text.Text());
-      return core::ClearEvent();
-    case 10010:
-      // The instrument's "!" to the hand-over command: it is in its loader
-      // now, and another ask (or hand-over) would only be noise there.
-      if (m_vectorKnown) return core::ClearEvent();
-      if (m_deviceRecord.ImageByChipId) {
-        m_loaderMode = 2;
-        if (ChipIdImageSkipsQuestion()) m_askVector = false;
-      }
-      Wait(1000);
-      if (m_askVector)
-        SendCommand(kAsk[m_loaderMode]);
-      else
-        OnVectorText(DefaultVectorText());
-      return core::ClearEvent();
-    case 10011:
-      if (m_vectorKnown && !m_loaderActive) EnterLoader(true);
-      return core::ClearEvent();
-    case 10012:
-      Fail();
-      m_errorStep = 0;
-      return core::ClearEvent();
-    default:
-      return event;
+  if (event.code == core::codes::kDataArrived) {
+    m_form.Slots().RestartSlot(m_timerSlot);
+    if (!m_loaderActive) return event;
+    ReadPort();
+    return core::ClearEvent();
   }
+  return m_handOver.OnCode(event.code, event.text.Text(), m_loaderActive) ? core::ClearEvent() : event;
 }
 
-void T_BSL430::OnVectorText(const char* text) {
+int32_t T_BSL430::TakeVectorText(const char* text) {
   SetPasswordFromVector(ReadHexWord(text));
-  m_vectorKnown = true;
-  m_deviceRecord.ResetVector = m_vectorWord;
-  m_deviceRecord.ResetVectorKnown = true;
-  SendHandOver();
+  return m_vectorWord;
 }
 
-void T_BSL430::SendHandOver() {
-  SendCommand(kHandOver[m_loaderMode]);
+void T_BSL430::RequestRefused() {
+  Fail();
+  m_errorStep = 0;
 }
 
 void T_BSL430::EnterLoader(bool sync) {
   m_loaderActive = true;
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  // A loader entered by the hand-over starts at 9600; one that a failed run
-  // left behind listens at the rate that run switched it to.
-  if (!m_deviceRecord.AlreadyInLoader) m_deviceRecord.LoaderState.at38400 = false;
   m_rateUnsure = m_deviceRecord.AlreadyInLoader;
-  SetLoaderRate(m_deviceRecord.LoaderState.at38400);
-  m_port.ChangeHandShake(serial::NoHandshake);
-  Wait(m_run.entryWaitMs);
-  // What came before the loader ran (the hand-over answer at the old
-  // settings) is noise to the loader protocol.
-  m_port.ClearBuffer(kPurgeRx);
+  m_handOver.EnterLoaderLine();
   m_rx.clear();
   m_timerSlot = m_form.Slots().StartSlot(kLoaderSlotMs);
   StartLoaderProtocol(sync);
-}
-
-void T_BSL430::SetLoaderRate(bool at38400) {
-  m_deviceRecord.LoaderState.at38400 = at38400;
-  m_port.ChangeV24Parameter(at38400 ? serial::B_38400 : serial::B__9600, serial::S_1, serial::Even, false);
 }
 
 void T_BSL430::StartLoaderProtocol(bool sync) {
@@ -283,19 +351,19 @@ void T_BSL430::ReadPort() {
 }
 
 void T_BSL430::NoteAcknowledged() {
-  const uint8_t command = std::exchange(m_sentCommand, 0);
+  const RomBslCode command = std::exchange(m_sentCommand, RomBslCode::kSync);
   const std::vector<uint8_t>& p = m_sentPayload;
   if (p.size() < 4) return;
   LoaderStateRecord& table = m_deviceRecord.LoaderState;
   const uint32_t address = p[0] | (p[1] << 8);
-  if (command == 0x10 && p.size() == 4 + LoaderStateRecord::kTableSize) {
+  if (command == RomBslCode::kRxPassword && p.size() == 4 + LoaderStateRecord::kTableSize) {
     table.Accepted(p.data() + 4);
     m_hasOtherPassword = false;  // this one opens it (also after the patch's restart)
   } else if (m_offsetActive) {
     return;  // the upper 64 KiB holds no vectors
-  } else if (command == 0x16) {
+  } else if (command == RomBslCode::kEraseSegment) {
     table.SegmentErased(address);
-  } else if (command == 0x12) {
+  } else if (command == RomBslCode::kRxDataBlock) {
     table.Written(address, p.data() + 4, p.size() - 4);
   }
 }
@@ -331,58 +399,62 @@ std::vector<BslReceipt> T_BSL430::ScanReceived(std::vector<uint8_t>& buffer) {
 
 void T_BSL430::OnFrame(const std::vector<uint8_t>& frame) {
   m_form.ReportProgress(3, 1);
-  if (m_answerStep) (this->*m_answerStep)(frame);
+  m_romSteps.Answer(frame);
 }
 
 void T_BSL430::OnAck() {
   NoteAcknowledged();
-  if (m_ackStep) (this->*m_ackStep)();
+  m_romSteps.Ack();
+}
+
+void T_BSL430::RetriesExhausted() {
+  m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
+  Fail();
 }
 
 void T_BSL430::RetryRule(bool timeOut) {
-  if (!m_nakStep || m_finished) return;
-  if (m_nakStep != m_tried1) {
-    m_tried1 = m_nakStep;
-  } else if (m_nakStep != m_tried2) {
-    m_tried2 = m_nakStep;
-  } else if (m_nakStep != m_tried3) {
-    m_tried3 = m_nakStep;
-  } else {
-    m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-    Fail();
+  if (m_finished) return;
+  const Action refused = m_romSteps.NakStep();
+  const RomSteps::Retry retry = timeOut ? m_romSteps.TimedOut() : m_romSteps.Refused();
+  if (retry.kind == RomSteps::Retry::Kind::kNothing) return;
+  if (retry.kind == RomSteps::Retry::Kind::kExhausted) {
+    RetriesExhausted();
     return;
   }
   if (!timeOut && m_hasOtherPassword &&
-      (m_nakStep == &T_BSL430::StepPassword || m_nakStep == &T_BSL430::StepPatchPassword))
-    std::swap(m_password, m_otherPassword);
+      (refused == &T_BSL430::StepPassword || refused == &T_BSL430::StepPatchPassword))
+    std::swap(m_passwordTable, m_otherPasswordTable);
   // A NAKed sync is sent again at once and keeps the step it leads to, so
-  // the retry history counts it and it cannot ping-pong.
-  if (m_nakStep == &T_BSL430::NextSegment || m_nakStep == &T_BSL430::SyncAgain)
-    (this->*m_nakStep)();
-  else if (timeOut)
-    SyncThen(m_ackStep ? m_ackStep : m_nakStep);
+  // the retry history counts it and it cannot ping-pong; a refused low
+  // segment is skipped.
+  if (refused == &T_BSL430::NextSegment || refused == &T_BSL430::SyncAgain)
+    (this->*refused)();
   else
-    SyncThen(m_nakStep);
+    SyncThen(retry.step);
 }
 
-void T_BSL430::SyncThen(Step step) {
-  m_ackStep = step;
-  m_answerStep = nullptr;
-  m_nakStep = &T_BSL430::SyncAgain;
-  m_errorStep = 1;
-  m_sentCommand = 0;
-  const uint8_t sync = 0x80;
-  m_port.Write(&sync, 1, false);
+void T_BSL430::Send(const RomSteps::Step& step, const std::vector<uint8_t>& payload) {
+  m_romSteps.Arm(step);
+  m_sentCommand = step.command;
+  if (step.command == RomBslCode::kSync) {
+    const uint8_t sync = Byte(RomBslCode::kSync);
+    m_port.Write(&sync, 1, false);
+    return;
+  }
+  m_sentPayload = payload;
+  const std::vector<uint8_t> frame = RomBslFrame(step.command, payload);
+  m_port.Write(frame.data(), static_cast<int32_t>(frame.size()), false);
+}
+
+void T_BSL430::SyncThen(Action step) {
+  Send(kRomProtocol.sync.OnAck(step));
 }
 
 void T_BSL430::SyncAgain() {
-  m_errorStep = 1;
-  m_sentCommand = 0;
-  const uint8_t sync = 0x80;
-  m_port.Write(&sync, 1, false);
+  Send(kRomProtocol.syncAgain);
 }
 
-void T_BSL430::Continue(Step step) {
+void T_BSL430::Continue(Action step) {
   if (m_patchLoaded) {
     m_savedStep = step;
     SyncThen(&T_BSL430::StepRunPatch);
@@ -391,21 +463,10 @@ void T_BSL430::Continue(Step step) {
   }
 }
 
-void T_BSL430::SendFrame(uint8_t command, const std::vector<uint8_t>& payload, int32_t errorStep) {
-  m_errorStep = errorStep;
-  m_sentCommand = command;
-  m_sentPayload = payload;
-  const std::vector<uint8_t> frame = RomBslFrame(command, payload);
-  m_port.Write(frame.data(), static_cast<int32_t>(frame.size()), false);
-}
-
 // --- start-up
 
 void T_BSL430::StepVersion() {
-  m_answerStep = &T_BSL430::OnVersionAnswer;
-  m_nakStep = &T_BSL430::StepVersionFallback;
-  if (!m_ackStep) m_ackStep = &T_BSL430::StepVersion;
-  SendFrame(0x1E, {kFiller, kFiller, kFiller, kFiller}, 2);
+  Send(kRomProtocol.version, Header(kFillerWord, kFillerWord));
 }
 
 void T_BSL430::StepVersionFallback() {
@@ -413,13 +474,13 @@ void T_BSL430::StepVersionFallback() {
     StepPassword();
     return;
   }
-  m_answerStep = &T_BSL430::OnVersionAnswer;
-  m_nakStep = &T_BSL430::StepVersionFallback;
-  SendFrame(0x14, {0xF0, 0x0F, 0x0E, 0x00}, 2);
+  Send(kRomProtocol.versionFallback, Header(kVersionArea, kVersionAreaLength));
 }
 
 void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
   m_versionKnown = true;
+  // The memory at 0x0FF0 from the frame's fifth byte on: the chip ID big-endian,
+  // the loader version at 0x0FFA.
   auto at = [&](size_t i) -> unsigned { return i < frame.size() ? frame[i] : 0; };
   m_chipId = static_cast<int32_t>(at(4) * 256 + at(5));
   char text[16];
@@ -439,24 +500,27 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
         Fail();
         return;
       }
-      m_image = image;
-      m_lastBlock = m_image.LastIndex;
-      m_firstUpper = m_image.FirstUpper;
-      m_lastUpper = m_image.LastUpper;
-      if (m_chipId == 62503 && !m_passwordFromRecord) SetPasswordFromVector(ReadHexWord(kDefaultVector1));
+      TakeImage(image);
+      if (m_chipId == kFirstVectorChip && !m_passwordFromRecord)
+        SetPasswordFromVector(ReadHexWord(kDefaultVector1));
     }
   }
   SyncThen(&T_BSL430::StepPassword);
 }
 
 void T_BSL430::StepPassword() {
-  m_ackStep = &T_BSL430::AfterPassword;
-  m_nakStep = &T_BSL430::StepPassword;
-  SendFrame(0x10, PasswordPayload(), 4);
+  Send(kRomProtocol.password, PasswordPayload());
 }
 
 int32_t T_BSL430::SecondBlockAddress() const {
   return m_image.blocks.size() > 1 ? m_image.blocks[1].address : 0;
+}
+
+void T_BSL430::StartErase(int32_t lowest) {
+  const int mode = m_handOver.ModeIndex();
+  m_eraseAddress = m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : kDefaultEraseTop;
+  m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * 2;
+  m_form.ReportProgress(2, m_progressMax);
 }
 
 void T_BSL430::AfterPassword() {
@@ -465,54 +529,46 @@ void T_BSL430::AfterPassword() {
     SyncThen(&T_BSL430::StepVersion);
     return;
   }
-  const int mode = m_loaderMode == 0 ? 0 : 1;
-  m_eraseAddress = m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : 0xFC00;
-  m_progressMax += ((m_eraseAddress - SecondBlockAddress()) / 512 + 2) * 2;
-  m_form.ReportProgress(2, m_progressMax);
-  if (m_loaderVersion == 110 && !m_patchLoaded) {
+  StartErase(SecondBlockAddress());
+  if (m_loaderVersion == kVersionNeedingPatch && !m_patchLoaded) {
     LoadPatch();
     return;
   }
-  if (m_loaderVersion < 160 || m_deviceRecord.KeepSlowRate[mode])
+  if (m_loaderVersion < kFirstVersionWithBaudRate || m_deviceRecord.KeepSlowRate[m_handOver.ModeIndex()])
     SyncThen(&T_BSL430::StepErase);
   else
     SyncThen(&T_BSL430::StepBaudRate);
 }
 
 void T_BSL430::StepBaudRate() {
-  m_ackStep = &T_BSL430::SwitchTo38400;
-  m_nakStep = &T_BSL430::StepBaudRate;
-  // The clock divider of the loader's UART differs per family (F1xx E0 87,
-  // F2xx 80 8C, F4xx 00 C8). The F1xx parts (chip IDs 0xF1..) get their own:
-  // with the F4xx value their loader refuses the change.
-  std::vector<uint8_t> payload{0x00, 0xC8, 0x02, kFiller};
-  if (m_chipId == 0xF26F || m_chipId == 0xF237) {
-    payload = {0x80, 0x8C, 0x02, kFiller};
-  } else if ((m_chipId >> 8) == 0xF1) {
-    payload = {0xE0, 0x87, 0x02, kFiller};
+  // The F1xx parts (chip IDs 0xF1..) get their own divider: with the F4xx
+  // value their loader refuses the change.
+  uint16_t divider = kDivider38400F4xx;
+  if (m_chipId == kChipF2xxA || m_chipId == kChipF2xxB) {
+    divider = kDivider38400F2xx;
+  } else if ((m_chipId >> 8) == kFamilyF1xx) {
+    divider = kDivider38400F1xx;
   }
-  SendFrame(0x20, payload, 3);
+  Send(kRomProtocol.baudRate, Header(divider, kRate38400));
 }
 
 void T_BSL430::SwitchTo38400() {
-  Wait(1000);
-  SetLoaderRate(true);
-  Wait(1000);
+  Wait(kRateSwitchWaitMs);
+  m_handOver.SetLoaderRate(true);
+  Wait(kRateSwitchWaitMs);
   SyncThen(&T_BSL430::StepErase);
 }
 
 // --- erase
 
-void T_BSL430::RequestOffset(int32_t offset, Step then) {
+void T_BSL430::RequestOffset(int32_t offset, Action then) {
   m_requestedOffset = offset;
   m_afterOffset = then;
   StepOffset();
 }
 
 void T_BSL430::StepOffset() {
-  m_ackStep = &T_BSL430::AfterOffset;
-  m_nakStep = &T_BSL430::StepOffset;
-  SendFrame(0x21, {0x00, 0x00, static_cast<uint8_t>(m_requestedOffset), kFiller}, 15);
+  Send(kRomProtocol.offset, Header(0, static_cast<uint32_t>(m_requestedOffset) | kFiller << 8));
 }
 
 void T_BSL430::AfterOffset() {
@@ -521,39 +577,36 @@ void T_BSL430::AfterOffset() {
 }
 
 void T_BSL430::StepErase() {
-  if (m_eraseAddress > 0xFFFF && !m_offsetActive) {
+  if (m_eraseAddress >= kUpperHalf && !m_offsetActive) {
     RequestOffset(1, &T_BSL430::StepErase);
     return;
   }
-  if (m_eraseAddress < 0x10000 && m_offsetActive) {
-    m_eraseAddress -= 0x200;  // the segment 0xFE00 waits for the vector erase
+  if (m_eraseAddress < kUpperHalf && m_offsetActive) {
+    m_eraseAddress -= kSegmentSize;  // the segment 0xFE00 waits for the vector erase
     RequestOffset(0, &T_BSL430::StepErase);
     return;
   }
-  m_ackStep = &T_BSL430::NextSegment;
-  m_nakStep = m_eraseAddress < 0x1200 ? &T_BSL430::NextSegment : &T_BSL430::StepErase;
-  const int32_t address = m_offsetActive ? m_eraseAddress - 0x10000 : m_eraseAddress;
-  SendFrame(0x16, {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), 0x02, 0xA5}, 5);
+  const int32_t address = m_offsetActive ? m_eraseAddress - kUpperHalf : m_eraseAddress;
+  Send(m_eraseAddress < kLowestRetriedErase ? kRomProtocol.eraseLow : kRomProtocol.erase,
+       Header(static_cast<uint32_t>(address), kEraseOneSegment));
 }
 
 void T_BSL430::NextSegment() {
-  m_eraseAddress -= 0x200;
-  if (m_eraseAddress <= 0xE80) {
+  m_eraseAddress -= kSegmentSize;
+  if (m_eraseAddress <= kEraseEnd) {
     m_blockIndex = 0;
     SyncThen(&T_BSL430::StepWrite);
     return;
   }
   const int32_t low = SecondBlockAddress();
   if (m_eraseAddress == low - 256) m_eraseAddress = low;
-  if (m_eraseAddress < low) m_eraseAddress = 0x1080;  // 0x1000 is never erased
+  if (m_eraseAddress < low) m_eraseAddress = kInfoSegment;
   SyncThen(&T_BSL430::StepErase);
 }
 
 void T_BSL430::StepVectorErase() {
-  m_eraseAddress = 0xFFFF;
-  m_ackStep = &T_BSL430::VectorSegmentErased;
-  m_nakStep = &T_BSL430::StepVectorErase;
-  SendFrame(0x16, {0xFF, 0xFF, 0x02, 0xA5}, 6);
+  m_eraseAddress = kInVectorSegment;
+  Send(kRomProtocol.vectorErase, Header(kInVectorSegment, kEraseOneSegment));
 }
 
 void T_BSL430::VectorSegmentErased() {
@@ -572,7 +625,7 @@ void T_BSL430::StepWrite() {
   }
   const ImageBlock16& block = m_image.blocks[static_cast<size_t>(m_blockIndex)];
   if (m_firstUpper < 0) {
-    if (BlockEnd(block) >= 0xFE00 && !m_vectorSegmentErased) {
+    if (BlockEnd(block) >= kVectorSegment && !m_vectorSegmentErased) {
       StepVectorErase();
       return;
     }
@@ -595,13 +648,7 @@ void T_BSL430::StepWrite() {
       return;
     }
   }
-  m_ackStep = &T_BSL430::NextBlock;
-  m_nakStep = &T_BSL430::StepWrite;
-  const size_t n = block.DataLength();
-  std::vector<uint8_t> payload{static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
-                               static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)};
-  payload.insert(payload.end(), block.data.begin(), block.data.begin() + static_cast<std::ptrdiff_t>(n));
-  SendFrame(0x12, payload, 8);
+  Send(kRomProtocol.write, WritePayload(block));
 }
 
 void T_BSL430::NextBlock() {
@@ -634,18 +681,11 @@ void T_BSL430::StepReadBack() {
       RequestOffset(1, &T_BSL430::StepReadBack);
       return;
     }
-  } else if (BlockEnd(block) >= 0xFE00 && m_offsetActive) {
+  } else if (BlockEnd(block) >= kVectorSegment && m_offsetActive) {
     RequestOffset(0, &T_BSL430::StepReadBack);
     return;
   }
-  m_answerStep = &T_BSL430::Compare;
-  m_nakStep = &T_BSL430::StepReadBack;
-  m_ackStep = &T_BSL430::StepReadBack;
-  const size_t n = block.DataLength();
-  SendFrame(0x14,
-            {static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
-             static_cast<uint8_t>(n), 0x00},
-            9);
+  Send(kRomProtocol.readBack, ReadPayload(block));
 }
 
 void T_BSL430::Compare(const std::vector<uint8_t>& frame) {
@@ -659,7 +699,6 @@ void T_BSL430::Compare(const std::vector<uint8_t>& frame) {
     ++m_blockIndex;
     Continue(&T_BSL430::StepReadBack);
   } else {
-    m_answerStep = nullptr;
     SyncThen(&T_BSL430::StepStart);
   }
 }
@@ -671,8 +710,9 @@ uint16_t T_BSL430::StartWord() const {
     if (m_firstUpper >= 0 && &b >= &m_image.blocks[static_cast<size_t>(m_firstUpper)] &&
         &b <= &m_image.blocks[static_cast<size_t>(m_lastUpper)])
       continue;
-    if (!b.IsMarker() && b.address <= 0xFFFE && BlockEnd(b) >= 0x10000)
-      return static_cast<uint16_t>(b.data[0xFFFE - b.address] | (b.data[0xFFFF - b.address] << 8));
+    if (!b.IsMarker() && b.address <= kResetVectorAddress && BlockEnd(b) >= kUpperHalf)
+      return static_cast<uint16_t>(b.data[kResetVectorAddress - b.address] |
+                                   (b.data[kResetVectorAddress + 1 - b.address] << 8));
   }
   const ImageBlock16& last = m_image.blocks[static_cast<size_t>(m_lastBlock)];
   const size_t n = last.DataLength();
@@ -681,11 +721,8 @@ uint16_t T_BSL430::StartWord() const {
 }
 
 void T_BSL430::StepStart() {
-  Wait(1000);
-  m_ackStep = &T_BSL430::Done;
-  m_nakStep = &T_BSL430::StepStart;
-  const uint16_t word = StartWord();
-  SendFrame(0x1A, {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8), kFiller, kFiller}, 10);
+  Wait(kBeforeStartMs);
+  Send(kRomProtocol.start, Header(StartWord(), kFillerWord));
 }
 
 void T_BSL430::Done() {
@@ -699,7 +736,7 @@ void T_BSL430::Done() {
 
 void T_BSL430::LoadPatch() {
   m_patchImage = FirmwareImage16(20);
-  if (!LoadImage("Patch.TXT", m_patchImage, kPatchLimit)) {
+  if (!LoadImage(kPatchFile, m_patchImage, kPatchLimit)) {
     Fail();
     return;
   }
@@ -711,9 +748,7 @@ void T_BSL430::LoadPatch() {
 }
 
 void T_BSL430::StepRestartLoader() {
-  m_ackStep = &T_BSL430::AfterRestart;
-  m_nakStep = &T_BSL430::StepRestartLoader;
-  SendFrame(0x1A, {0x22, 0x0C, kFiller, kFiller}, 11);
+  Send(kRomProtocol.restartLoader, Header(kLoaderRestart, kFillerWord));
 }
 
 void T_BSL430::AfterRestart() {
@@ -721,9 +756,7 @@ void T_BSL430::AfterRestart() {
 }
 
 void T_BSL430::StepPatchPassword() {
-  m_ackStep = &T_BSL430::AfterPatchPassword;
-  m_nakStep = &T_BSL430::StepPatchPassword;
-  SendFrame(0x10, PasswordPayload(), 4);
+  Send(kRomProtocol.patchPassword, PasswordPayload());
 }
 
 void T_BSL430::AfterPatchPassword() {
@@ -732,14 +765,7 @@ void T_BSL430::AfterPatchPassword() {
 }
 
 void T_BSL430::StepWritePatch() {
-  m_ackStep = &T_BSL430::NextPatchBlock;
-  m_nakStep = &T_BSL430::StepWritePatch;
-  const ImageBlock16& block = m_patchImage.blocks[static_cast<size_t>(m_patchIndex)];
-  const size_t n = block.DataLength();
-  std::vector<uint8_t> payload{static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
-                               static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)};
-  payload.insert(payload.end(), block.data.begin(), block.data.begin() + static_cast<std::ptrdiff_t>(n));
-  SendFrame(0x12, payload, 13);
+  Send(kRomProtocol.writePatch, WritePayload(m_patchImage.blocks[static_cast<size_t>(m_patchIndex)]));
 }
 
 void T_BSL430::NextPatchBlock() {
@@ -753,14 +779,7 @@ void T_BSL430::NextPatchBlock() {
 }
 
 void T_BSL430::StepReadBackPatch() {
-  m_answerStep = &T_BSL430::ComparePatch;
-  m_nakStep = &T_BSL430::StepReadBackPatch;
-  m_ackStep = &T_BSL430::StepReadBackPatch;
-  const ImageBlock16& block = m_patchImage.blocks[static_cast<size_t>(m_patchIndex)];
-  SendFrame(0x14,
-            {static_cast<uint8_t>(block.address), static_cast<uint8_t>(block.address >> 8),
-             static_cast<uint8_t>(block.DataLength()), 0x00},
-            14);
+  Send(kRomProtocol.readBackPatch, ReadPayload(m_patchImage.blocks[static_cast<size_t>(m_patchIndex)]));
 }
 
 void T_BSL430::ComparePatch(const std::vector<uint8_t>& frame) {
@@ -776,16 +795,13 @@ void T_BSL430::ComparePatch(const std::vector<uint8_t>& frame) {
   } else {
     m_patchIndex = 0;
     m_patchLoaded = true;
-    m_answerStep = nullptr;
     SyncThen(&T_BSL430::StepErase);
   }
 }
 
 void T_BSL430::StepRunPatch() {
-  m_ackStep = &T_BSL430::AfterRunPatch;
-  m_nakStep = &T_BSL430::StepRunPatch;
   const uint16_t address = m_patchImage.blocks.empty() ? 0 : m_patchImage.blocks[0].address;
-  SendFrame(0x1A, {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), kFiller, kFiller}, 12);
+  Send(kRomProtocol.runPatch, Header(address, kFillerWord));
 }
 
 void T_BSL430::AfterRunPatch() {

@@ -1,7 +1,7 @@
 // The main window as far as a programmer needs it, for the programmer tests
 // and benchmarks: the event queue with the window's own handler at the
 // bottom, five timer slots over the host's timers (slot numbers 1..5), the
-// delay component, and data notifications turned into CodeEvent 10000 and a
+// delay component, and data notifications turned into kDataArrived and a
 // drain. GUI thread only; the host and the delay's pump outlive the window.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/DrainEvents.h"
+#include "core/EventCodes.h"
 #include "core/EventHandler.h"
 #include "core/EventQueue.h"
 #include "core/TimerSlots.h"
@@ -44,7 +45,7 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
 
   void OnV24Message(uint32_t message, uint32_t com) override {
     if (message != serial::WM_V24_RX) return;
-    queue.PostCode(10000, core::EventText::Number(static_cast<int32_t>(com)));
+    queue.PostCode(core::codes::kDataArrived, core::EventText::Number(static_cast<int32_t>(com)));
     DrainEvents();
   }
 
@@ -54,7 +55,7 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
 
  protected:
   // What reaches the window's own handler (it consumes everything): the
-  // device port's data (10000) to parse into lines, and what the programmer
+  // device port's data (kDataArrived) to parse into lines, and what the programmer
   // let pass.
   virtual void OnWindowEvent(core::EventQueue& queue, const core::Event& event) = 0;
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "BslRunHarness.h"
+#include "core/EventCodes.h"
 #include "programmers/T_BSL430.h"
 #include "sim/bsl/RomBslModel.h"
 #include "sim/model/AsciiModel.h"
@@ -57,7 +58,8 @@ TEST(Bsl430Run, TwoXxImageWithoutUpperPart) {
   // switch, erase top down to the second block, 0x1080, vector segment
   // before the vector block, writes, reads, start at the reset vector.
   // The "!" to the hand-over asks nothing more: the instrument is in its loader.
-  EXPECT_EQ(bsltest::SentCommands({run.window.log.begin(), run.window.log.end()}), (std::vector<std::string>{"A.1000\r\n", "A.5577\r\n", "A.5588#QT48\r\n"}));
+  EXPECT_EQ(bsltest::SentCommands({run.window.log.begin(), run.window.log.end()}),
+            (std::vector<std::string>{"A.1000\r\n", "A.5577\r\n", "A.5588#QT48\r\n"}));
 
   const auto trace = run.Trace();
   std::vector<std::string> expected{"1E@5858/9600", "10@FFFF/9600", "20@8C80/38400"};
@@ -281,7 +283,7 @@ TEST(Bsl430Run, EscapeEndsTheRun) {
   auto& time = run.window.host.Time();
   time.ScheduleAfter(13'000'000, [&] {
     time.Post([&] {
-      run.window.queue.PostKey(27);
+      run.window.queue.PostKey(core::keys::kEscape);
       run.window.DrainEvents();
     });
   });

@@ -17,6 +17,7 @@
 
 #include "ProgrammerWindow.h"
 #include "TiTxtImages.h"
+#include "core/EventCodes.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "programmers/ProgrammerHost.h"
@@ -132,7 +133,7 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
  protected:
   // Reads the port and parses lines; records what reaches it unconsumed.
   void OnWindowEvent(core::EventQueue& q, const core::Event& event) override {
-    if (event.kind == core::kCodeEvent && event.code == 10000) {
+    if (event.kind == core::kCodeEvent && event.code == core::codes::kDataArrived) {
       uint8_t buffer[512];
       for (;;) {
         const int32_t n = port->Read(buffer, sizeof buffer - 1);

@@ -8,6 +8,7 @@
 
 #include "programmers/BslFrames.h"
 #include "programmers/LoaderStateRecord.h"
+#include "programmers/LoaderSteps.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ using programmers::Bsl5xxCrc;
 using programmers::Bsl5xxFrame;
 using programmers::BslReceipt;
 using programmers::RomBslChecksum;
+using programmers::RomBslCode;
 using programmers::RomBslFrame;
 using programmers::ScanBsl5xx;
 using programmers::ScanRomBsl;
@@ -26,12 +28,12 @@ TEST(RomBslFrame, ChecksumsOfTheKnownFrames) {
   const Bytes other{0x80, 0x18, 0x04, 0x04, 0x10, 0x10, 0x06, 0xA5};
   EXPECT_EQ(RomBslChecksum(other.data(), other.size()), 0x566D);  // 6D 56
 
-  EXPECT_EQ(RomBslFrame(0x18, {0x00, 0x00, 0x06, 0xA5}),
+  EXPECT_EQ(RomBslFrame(RomBslCode::kMassErase, {0x00, 0x00, 0x06, 0xA5}),
             (Bytes{0x80, 0x18, 0x04, 0x04, 0x00, 0x00, 0x06, 0xA5, 0x7D, 0x46}));
   // Baud-rate changes to 38400 for the F2xx and the F4xx.
-  EXPECT_EQ(RomBslFrame(0x20, {0x80, 0x8C, 0x02, 0x00}),
+  EXPECT_EQ(RomBslFrame(RomBslCode::kChangeBaudRate, {0x80, 0x8C, 0x02, 0x00}),
             (Bytes{0x80, 0x20, 0x04, 0x04, 0x80, 0x8C, 0x02, 0x00, 0xF9, 0x57}));
-  EXPECT_EQ(RomBslFrame(0x20, {0x00, 0xC8, 0x02, 0x00}),
+  EXPECT_EQ(RomBslFrame(RomBslCode::kChangeBaudRate, {0x00, 0xC8, 0x02, 0x00}),
             (Bytes{0x80, 0x20, 0x04, 0x04, 0x00, 0xC8, 0x02, 0x00, 0x79, 0x13}));
 }
 
@@ -139,6 +141,66 @@ TEST(LoaderStateRecord, FollowsTheVectorTableThroughEraseAndWrites) {
   EXPECT_TRUE(std::equal(password.begin(), password.end(), r.vectorTable.begin()));
   r.AllErased();
   EXPECT_TRUE(r.TableErased());
+}
+
+// The step mechanism: what a row leaves out stays armed, and the retry
+// history of the last refused steps, never cleared, decides when a run ends.
+struct StepOwner {
+  std::vector<char> ran;
+  void A() { ran.push_back('a'); }
+  void B() { ran.push_back('b'); }
+  void Frame(const std::vector<uint8_t>&) { ran.push_back('f'); }
+};
+using Steps = programmers::LoaderSteps<StepOwner>;
+using Retry = Steps::Retry::Kind;
+
+TEST(LoaderSteps, RowsArmTheReactionsTheyNameAndTheHistoryEndsTheRun) {
+  StepOwner owner;
+  int32_t errorStep = 0;
+  Steps rom(owner, 3, Steps::TimeOut::kAckStep, errorStep);
+  EXPECT_EQ(rom.Refused().kind, Retry::kNothing);  // nothing armed yet
+  rom.Arm(Steps::Step("first", 4).OnAck(&StepOwner::B).OnNak(&StepOwner::A).OnAnswer(&StepOwner::Frame));
+  rom.Arm(Steps::Step("second", Steps::kKeepErrorStep).OnAnswer(nullptr));
+  EXPECT_EQ(errorStep, 4);
+  rom.Ack();
+  rom.Answer({});
+  EXPECT_EQ(owner.ran, (std::vector<char>{'b'}));
+
+  // A time-out retries what the ACK would start, counted on the refused step.
+  const auto timedOut = rom.TimedOut();
+  EXPECT_EQ(timedOut.kind, Retry::kAgain);
+  EXPECT_EQ(timedOut.step, &StepOwner::B);
+  EXPECT_EQ(rom.Refused().step, &StepOwner::A);
+  EXPECT_EQ(rom.Refused().kind, Retry::kAgain);
+  EXPECT_EQ(rom.Refused().kind, Retry::kExhausted);  // the fourth refusal in a row
+
+  // Another step refused in between leaves the rest of the history: the
+  // step it displaced gets one retry more, not three.
+  Steps again(owner, 3, Steps::TimeOut::kAckStep, errorStep);
+  const auto refuse = [&](void (StepOwner::*step)()) {
+    again.Arm(Steps::Step().OnNak(step));
+    return again.Refused().kind;
+  };
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(refuse(&StepOwner::A), Retry::kAgain);
+  EXPECT_EQ(refuse(&StepOwner::B), Retry::kAgain);
+  EXPECT_EQ(refuse(&StepOwner::A), Retry::kAgain);
+  EXPECT_EQ(refuse(&StepOwner::A), Retry::kExhausted);
+
+  // Two retries, time-outs as refusals: a step is sent three times at most.
+  Steps packets(owner, 2, Steps::TimeOut::kAsRefusal, errorStep);
+  packets.Arm(Steps::Step().OnAck(&StepOwner::B).OnNak(&StepOwner::A));
+  EXPECT_EQ(packets.TimedOut().step, &StepOwner::A);
+  EXPECT_EQ(packets.Refused().kind, Retry::kAgain);
+  EXPECT_EQ(packets.TimedOut().kind, Retry::kExhausted);
+
+  // Without retries a time-out ends the run; a "?" runs the question step.
+  Steps lines(owner, 0, Steps::TimeOut::kFails, errorStep);
+  lines.Arm(Steps::Step("A.9000\r\n", 0).OnAck(&StepOwner::A).OnQuestion(&StepOwner::B));
+  EXPECT_EQ(lines.TimedOut().kind, Retry::kExhausted);
+  owner.ran.clear();
+  lines.Question();
+  lines.Ack();
+  EXPECT_EQ(owner.ran, (std::vector<char>{'b', 'a'}));
 }
 
 }  // namespace
