@@ -25,7 +25,7 @@ bool Contains(const std::string& text, const char* part) {
 }  // namespace
 
 bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) {
-  serial::TComPort* port = Port(m_devicePort);
+  serial::TComPort* port = Port(m_run.DevicePort);
   if (!port) return false;
   std::unique_ptr<programmers::T_BSL430> programmer;
   if (allowFiveXX && m_deviceRecord.DeviceNumber == kFiveXXDeviceNumber) {
@@ -34,56 +34,56 @@ bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) 
   } else {
     programmer = std::make_unique<programmers::T_BSL430>(m_programmerHost, m_wait, m_deviceRecord, *port);
   }
-  m_programmerOwnsPort = true;
+  m_run.ProgrammerOwnsPort = true;
   const bool ok = programmer->Program(file);
-  m_programmerOwnsPort = false;
+  m_run.ProgrammerOwnsPort = false;
   programmer.reset();
   return ok;
 }
 
 void TUpdateForm::HandOverTiTxt() {
-  m_identStep = 7;
+  m_run.IdentStep = 7;
   ShowDurationEstimate(1);
   if (!MainVersionNewer()) {
-    m_queue.PostCode(10024);
+    m_queue.PostCode(codes::kSecondStage);
     return;
   }
   DeviceRecord& record = m_deviceRecord;
-  record.LoaderMode = m_sensorMode;
+  record.LoaderMode = m_run.SensorMode;
   record.SyncFirst = true;
-  record.AskResetVector = m_sensorPresent;
+  record.AskResetVector = m_run.SensorPresent;
   record.RestoreSlowParameters = m_startMode == 2;
   if (!RunBootstrapLoader(record.MainFile, true)) {
-    m_queue.PostCode(10021);
+    m_queue.PostCode(codes::kFailedWithRetry);
     return;
   }
   // The new program starts without a word to us; the follow-up runs now,
   // and a late acknowledgement (step 8) must not run it a second time.
-  m_identStep = 8;
-  m_queue.PostCode(10024);
+  m_run.IdentStep = 8;
+  m_queue.PostCode(codes::kSecondStage);
 }
 
 void TUpdateForm::HandOverInLoader() {
   m_view.SetEnabled(Control::OkBitBtn, false);
   DeviceRecord& record = m_deviceRecord;
   record.AlreadyInLoader = true;
-  m_identStep = 7;
+  m_run.IdentStep = 7;
   ShowDurationEstimate(1);
-  record.LoaderMode = m_sensorMode;
+  record.LoaderMode = m_run.SensorMode;
   record.SyncFirst = true;
   record.AskResetVector = false;
   record.RestoreSlowParameters = m_startMode == 2;
   // The retry talks to the loader the first attempt used: a 5xx instrument
   // keeps its own loader.
   if (!RunBootstrapLoader(record.MainFile, true)) {
-    m_queue.PostCode(10021);
+    m_queue.PostCode(codes::kFailedWithRetry);
     return;
   }
-  AppendMemo(Text(RunText::StoringData, m_settings.Language));
+  AppendMemo(texts::kStoringData.In(m_settings.Language));
   m_secTimer->SetEnabled(true);
   SetProgressPosition(1);
-  m_identStep = 8;
-  m_queue.PostCode(10024);
+  m_run.IdentStep = 8;
+  m_queue.PostCode(codes::kSecondStage);
 }
 
 void TUpdateForm::StartOwnDownload() {
@@ -91,11 +91,11 @@ void TUpdateForm::StartOwnDownload() {
   SetProgressPosition(0);
   ShowDurationEstimate(0);
   if (MainVersionNewer()) {
-    SendToDevice(m_nextCommand);
+    SendToDevice(m_run.NextCommand);
     return;
   }
-  m_identStep = 6;
-  m_queue.PostCode(10024);
+  m_run.IdentStep = 6;
+  m_queue.PostCode(codes::kSecondStage);
 }
 
 void TUpdateForm::SecondStage() {
@@ -109,12 +109,12 @@ void TUpdateForm::SecondStage() {
     SendToDevice("A.2005\r\n");
     return;
   }
-  if (m_sensorModule || FrameSeen() || m_versionUnknown || record.DeviceVersion2 >= record.FileVersion2 ||
-      record.SecondFile.size() <= 4) {
+  if (m_run.SensorIdModule || m_parser.FrameSeen() || m_run.VersionUnknown ||
+      record.DeviceVersion2 >= record.FileVersion2 || record.SecondFile.size() <= 4) {
     if (record.ExtraFileCount > 0) {
       // The extra-file transfer is not part of this version.
-      m_identStep = 8;
-      EndRunAtMissingStep(10024, true);
+      m_run.IdentStep = 8;
+      EndRunAtMissingStep(codes::kSecondStage, true);
       return;
     }
     FinishRun(0);
@@ -132,18 +132,18 @@ void TUpdateForm::SecondStage() {
     SetProgressPosition(0);
   }
   record.AlreadyInLoader = false;
-  record.ImageByChipId = record.DeviceVersion2 == 0 && !FrameSeen();
+  record.ImageByChipId = record.DeviceVersion2 == 0 && !m_parser.FrameSeen();
   m_wait.DelayTime(kSecondLoaderSettleMs, true);
   record.LoaderMode = 1;
   record.SyncFirst = true;
-  record.AskResetVector = m_winCeHandOver || !record.ImageByChipId;
+  record.AskResetVector = m_run.WinCeHandOver || !record.ImageByChipId;
   record.RestoreSlowParameters = m_startMode == 2;
   if (!RunBootstrapLoader(record.SecondFile, false)) {
-    m_queue.PostCode(10047);
+    m_queue.PostCode(codes::kFailedNoRetry);
     return;
   }
   // Like the main file: the second processor restarts silently.
-  m_identStep = 8;
+  m_run.IdentStep = 8;
   FinishRun(0);
 }
 
