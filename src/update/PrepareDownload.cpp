@@ -5,9 +5,10 @@
 #include <system_error>
 #include <vector>
 
-#include "update/versions/PackagePath.h"
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
+#include "update/versions/PackagePath.h"
 #include "update/versions/ReadFileVersion.h"
 
 namespace update {
@@ -15,14 +16,6 @@ namespace update {
 namespace {
 
 constexpr int32_t kStartupCommandPauseMs = 3000;
-
-bool Contains(std::string_view text, std::string_view part) {
-  return !part.empty() && text.find(part) != std::string_view::npos;
-}
-
-std::string Clip(std::string_view text, size_t capacity) {
-  return std::string(text.substr(0, capacity));
-}
 
 // Deletes everything up to and including the first ","; false when there is none.
 bool DropUpToComma(std::string& text) {
@@ -334,11 +327,7 @@ uint8_t TUpdateForm::Decide() {
   const int32_t d2 = record.DeviceVersion2;
   const int32_t f2 = record.FileVersion2;
   const bool checking = m_service.VersionCheck == 1 && m_service.AnyFileMode == 0;
-  auto withVersion = [&record](std::string text) {
-    const size_t x = text.find('X');
-    if (x != std::string::npos) text.replace(x, 1, record.SoftwareVersion);
-    return text;
-  };
+  auto withVersion = [&record](const char* text) { return ReplaceFirst(text, "X", record.SoftwareVersion); };
 
   if (checking && d > f && (d2 > f2 || d2 == 0)) {
     m_view.MessageBox(texts::kInstrumentNewerBox.In(language), texts::kCaptionError.In(language),

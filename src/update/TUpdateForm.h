@@ -235,8 +235,9 @@ class TUpdateForm final : public serial::V24Listener {
   void AppendMemo(const std::string& text);
   // AbbruchtextD/E of ProgDevice.ini in the current language.
   const std::string& AbortText() const;
-  // Creates the loader the record asks for, runs it on `file` and releases it.
-  bool RunBootstrapLoader(const std::string& file, bool allowFiveXX);
+  // Sets the record's loader fields, creates the loader (the 5xx/6xx one for
+  // such an instrument when `allowFiveXX`), runs it on `file` and releases it.
+  bool RunBootstrapLoader(const std::string& file, int loaderMode, bool askResetVector, bool allowFiveXX);
   bool MainVersionNewer() const;
   bool SecondVersionNewer() const;
   // The local time as a day number (days since 30 December 1899).

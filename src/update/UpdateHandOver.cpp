@@ -5,6 +5,7 @@
 #include "programmers/T_BSL_54XX_430.h"
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 
 namespace update {
 
@@ -18,13 +19,14 @@ constexpr int32_t kSecondFileStartMs = 2000;
 constexpr int32_t kBoard22075WaitMs = 32000;
 constexpr int32_t kBoard22074WaitMs = 7000;
 
-bool Contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
-
 }  // namespace
 
-bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) {
+bool TUpdateForm::RunBootstrapLoader(const std::string& file, int loaderMode, bool askResetVector,
+                                     bool allowFiveXX) {
+  m_deviceRecord.LoaderMode = loaderMode;
+  m_deviceRecord.SyncFirst = true;
+  m_deviceRecord.AskResetVector = askResetVector;
+  m_deviceRecord.RestoreSlowParameters = m_startMode == 2;
   serial::TComPort* port = Port(m_run.DevicePort);
   if (!port) return false;
   std::unique_ptr<programmers::T_BSL430> programmer;
@@ -48,12 +50,7 @@ void TUpdateForm::HandOverTiTxt() {
     m_queue.PostCode(codes::kSecondStage);
     return;
   }
-  DeviceRecord& record = m_deviceRecord;
-  record.LoaderMode = m_run.SensorMode;
-  record.SyncFirst = true;
-  record.AskResetVector = m_run.SensorPresent;
-  record.RestoreSlowParameters = m_startMode == 2;
-  if (!RunBootstrapLoader(record.MainFile, true)) {
+  if (!RunBootstrapLoader(m_deviceRecord.MainFile, m_run.SensorMode, m_run.SensorPresent, true)) {
     m_queue.PostCode(codes::kFailedWithRetry);
     return;
   }
@@ -69,13 +66,9 @@ void TUpdateForm::HandOverInLoader() {
   record.AlreadyInLoader = true;
   m_run.IdentStep = 7;
   ShowDurationEstimate(1);
-  record.LoaderMode = m_run.SensorMode;
-  record.SyncFirst = true;
-  record.AskResetVector = false;
-  record.RestoreSlowParameters = m_startMode == 2;
   // The retry talks to the loader the first attempt used: a 5xx instrument
   // keeps its own loader.
-  if (!RunBootstrapLoader(record.MainFile, true)) {
+  if (!RunBootstrapLoader(record.MainFile, m_run.SensorMode, false, true)) {
     m_queue.PostCode(codes::kFailedWithRetry);
     return;
   }
@@ -134,11 +127,7 @@ void TUpdateForm::SecondStage() {
   record.AlreadyInLoader = false;
   record.ImageByChipId = record.DeviceVersion2 == 0 && !m_parser.FrameSeen();
   m_wait.DelayTime(kSecondLoaderSettleMs, true);
-  record.LoaderMode = 1;
-  record.SyncFirst = true;
-  record.AskResetVector = m_run.WinCeHandOver || !record.ImageByChipId;
-  record.RestoreSlowParameters = m_startMode == 2;
-  if (!RunBootstrapLoader(record.SecondFile, false)) {
+  if (!RunBootstrapLoader(record.SecondFile, 1, m_run.WinCeHandOver || !record.ImageByChipId, false)) {
     m_queue.PostCode(codes::kFailedNoRetry);
     return;
   }

@@ -6,6 +6,7 @@
 
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 #include "update/procedures/AirPressureTable.h"
 
 namespace update {
@@ -22,13 +23,18 @@ constexpr int32_t kResetCommandMs = 2000;
 constexpr int32_t kClockRestoreMs = 500;
 
 // The code a retry posts, by LoaderKind. Kinds 4 to 7 repeat their own
-// download code (4 BIN, 5 the menu download, 6 the loader retry, 7 the
-// Windows CE image).
+// download code.
 int32_t RetryCodeOf(int loaderKind) {
-  static constexpr int32_t kCodes[] = {codes::kBootLoaderCommand, codes::kDownloadInLoader,
-                                       codes::kDownloadWinCe,     codes::kBootLoaderCommand,
-                                       codes::kDownloadBin,       codes::kBootLoaderCommand,
-                                       codes::kDownloadInLoader,  codes::kDownloadWinCe};
+  static constexpr int32_t kCodes[] = {
+      codes::kBootLoaderCommand,  // 0
+      codes::kDownloadInLoader,   // 1 TXT: the instrument is in its loader now
+      codes::kDownloadWinCe,      // 2
+      codes::kBootLoaderCommand,  // 3
+      codes::kDownloadBin,        // 4 BIN
+      codes::kBootLoaderCommand,  // 5 the menu download
+      codes::kDownloadInLoader,   // 6 the loader retry
+      codes::kDownloadWinCe,      // 7 the Windows CE image
+  };
   return loaderKind >= 0 && loaderKind < static_cast<int>(std::size(kCodes)) ? kCodes[loaderKind]
                                                                              : codes::kBootLoaderCommand;
 }
@@ -55,16 +61,7 @@ void TUpdateForm::ShowDurationEstimate(int method) {
   if (m_deviceRecord.FirstFile.size() > 3) minutes += 2;
   if (second && m_deviceRecord.DeviceVersion2 > 2000) minutes += 35;
   m_view.MemoClear();
-  const std::string_view text = texts::kDurationEstimate.In(m_settings.Language);
-  const size_t x = text.find('X');
-  if (x == std::string_view::npos) {
-    AppendMemo(std::string(text));
-    return;
-  }
-  std::string filled(text.substr(0, x));
-  filled += std::to_string(minutes);
-  filled += text.substr(x + 1);
-  AppendMemo(filled);
+  AppendMemo(ReplaceFirst(texts::kDurationEstimate.In(m_settings.Language), "X", std::to_string(minutes)));
 }
 
 double TUpdateForm::LocalDayNumber() const {

@@ -4,6 +4,7 @@
 
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 #include "update/procedures/AirPressureTable.h"
 #include "update/protocol/AsciiNumbers.h"
 #include "update/protocol/CommandTables.h"
@@ -19,18 +20,18 @@ constexpr int32_t kRefusedPauseMs = 1000;
 // to this, so a garbled number cannot freeze the window for hours.
 constexpr int32_t kMaxRequestedPauseMs = 60000;
 
-std::string Clip(std::string_view text, size_t capacity) {
-  return std::string(text.substr(0, capacity));
-}
-bool Contains(std::string_view text, std::string_view part) {
-  return !part.empty() && text.find(part) != std::string_view::npos;
-}
-
 // The CodeEvent that starts the download method of a LoaderKind.
 int32_t DownloadCodeOf(int loaderKind) {
   static constexpr int32_t kCodes[] = {
-      codes::kOwnDownload, codes::kDownloadTiTxt,     codes::kDownloadWinCe,    codes::kDownloadHex,
-      codes::kDownloadBin, codes::kBootLoaderCommand, codes::kDownloadInLoader, codes::kDownloadWinCe};
+      codes::kOwnDownload,        // 0 the instrument's own download
+      codes::kDownloadTiTxt,      // 1 TXT
+      codes::kDownloadWinCe,      // 2 EXE
+      codes::kDownloadHex,        // 3 HEX
+      codes::kDownloadBin,        // 4 BIN
+      codes::kBootLoaderCommand,  // 5 the menu download
+      codes::kDownloadInLoader,   // 6 the loader retry
+      codes::kDownloadWinCe,      // 7 the Windows CE image
+  };
   return loaderKind >= 0 && loaderKind < static_cast<int>(std::size(kCodes)) ? kCodes[loaderKind] : 0;
 }
 
@@ -356,10 +357,7 @@ void TUpdateForm::EndRunAtMissingStep(int32_t code, bool tellInstrument) {
   } else {
     message = texts::kStepNotAvailable.In(language);
   }
-  message = FillPlaceholders(message);
-  const size_t at = message.find("CODE");
-  if (at != std::string::npos) message.replace(at, 4, detail);
-  m_view.MemoAppend(message);
+  m_view.MemoAppend(ReplaceFirst(FillPlaceholders(message), "CODE", detail));
   if (tellInstrument && m_run.DevicePort >= 0) SendClosingCommand();
   m_startMode = m_configuredStartMode;
   m_run.RunClosed = true;

@@ -59,7 +59,7 @@ TEST_F(UpdateRunSearchTest, FindsTheInstrumentOnTheThirdPortAtTheSecondRate) {
   EXPECT_EQ(form.Run().RunSlot, 0);
   // The package is newer: the download starts here (a stand-in in these
   // tests).
-  EXPECT_EQ(m_downloads, (std::vector<int32_t>{10043}));
+  EXPECT_EQ(m_downloads, (std::vector<int32_t>{core::codes::kDownloadTiTxt}));
   EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
   EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
   EXPECT_TRUE(m_view.boxes.empty());
