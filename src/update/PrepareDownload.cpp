@@ -5,9 +5,10 @@
 #include <system_error>
 #include <vector>
 
-#include "update/versions/PackagePath.h"
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
+#include "update/versions/PackagePath.h"
 #include "update/versions/ReadFileVersion.h"
 
 namespace update {
@@ -15,14 +16,6 @@ namespace update {
 namespace {
 
 constexpr int32_t kStartupCommandPauseMs = 3000;
-
-bool Contains(std::string_view text, std::string_view part) {
-  return !part.empty() && text.find(part) != std::string_view::npos;
-}
-
-std::string Clip(std::string_view text, size_t capacity) {
-  return std::string(text.substr(0, capacity));
-}
 
 // Deletes everything up to and including the first ","; false when there is none.
 bool DropUpToComma(std::string& text) {
@@ -141,8 +134,8 @@ uint8_t TUpdateForm::PrepareDownload() {
   DeviceRecord& record = m_deviceRecord;
   const int language = m_settings.Language;
   m_startMode = m_configuredStartMode;
-  m_sameVersionConfirmed = false;
-  m_sensorPresent = true;
+  m_run.SameVersionConfirmed = false;
+  m_run.SensorPresent = true;
   m_view.SetVisible(Control::WaitPanel, false);
   const bool sensorMode = m_startMode >= 2 && m_startMode <= 4;
   const bool defaultEntry = !m_deviceTable.empty() && Contains(m_deviceTable[0].DeviceNrDef, "XXXXX");
@@ -209,7 +202,7 @@ uint8_t TUpdateForm::PrepareDownload() {
     record.EraseTop[1] = EraseValue(entry.FlashErase3);
     // A lab instrument that announced itself with 0x90 and matched entry 0
     // gets entry 0's file; otherwise entry 1's, when there is one.
-    const size_t s = (m_labKey + k) == 0x90 ? 0 : 1;
+    const size_t s = (m_run.LabKey + k) == 0x90 ? 0 : 1;
     record.ProgDefFile = s < m_deviceTable.size() ? m_deviceTable[s].ProgDefFile : entry.ProgDefFile;
     m_loaderKind = (Contains(record.MainFile, ".TXT") ? 1 : 0) | (Contains(record.MainFile, ".EXE") ? 2 : 0) |
                    (Contains(record.MainFile, ".HEX") ? 3 : 0) | (Contains(record.MainFile, ".BIN") ? 4 : 0);
@@ -220,14 +213,14 @@ uint8_t TUpdateForm::PrepareDownload() {
   const bool loaderFits = record.BootloaderId.empty() || record.BootLoadKenn.empty() ||
                           Contains(record.BootloaderId, record.BootLoadKenn);
   if (!index || !inPackage || !loaderFits) {
-    m_view.MessageBox(Text(RunText::WrongDevice, language), Text(RunText::CaptionError, language),
-                      MessageIcon::Error, MessageButtons::Ok);
+    m_view.MessageBox(texts::kWrongDevice.In(language), texts::kCaptionError.In(language), MessageIcon::Error,
+                      MessageButtons::Ok);
     for (const DeviceEntry& entry : m_deviceTable) {
       if (Contains(record.DisplayName, entry.DeviceName)) continue;
       record.DisplayName =
           Clip(record.DisplayName + entry.DeviceName + ", ", DeviceRecord::kDisplayNameCapacity);
     }
-    AppendMemo(Text(RunText::WrongDeviceDetail, language));
+    AppendMemo(texts::kWrongDeviceDetail.In(language));
     return 0;
   }
 
@@ -236,13 +229,13 @@ uint8_t TUpdateForm::PrepareDownload() {
     DropUpToComma(record.SoftwareVersion);
     record.DeviceVersion2 = 0;
     if (noComma) {
-      if (m_view.MessageBox(Text(RunText::NoDigitalSensor, language), Text(RunText::CaptionInfo, language),
+      if (m_view.MessageBox(texts::kNoDigitalSensor.In(language), texts::kCaptionInfo.In(language),
                             MessageIcon::Question, MessageButtons::YesNo) != MessageResult::Yes) {
         return 0;
       }
       k = 0;
       record.ImageByChipId = 1;
-      m_sensorPresent = false;
+      m_run.SensorPresent = false;
       record.SoftwareVersion = "X.XX";
       record.IdentNumber = Clip(m_deviceTable[0].DeviceNr, DeviceRecord::kIdentNumberCapacity);
       record.SerialNumber = "XXXXXXXX";
@@ -250,14 +243,14 @@ uint8_t TUpdateForm::PrepareDownload() {
     DropUpToComma(record.SerialNumber);
     record.KeepSlowRate[1] = record.KeepSlowRate[0];
     if (m_startMode == 3 || m_startMode == 4) {
-      m_sensorMode = m_startMode == 3 ? 1 : 2;
+      m_run.SensorMode = m_startMode == 3 ? 1 : 2;
       m_startMode = 2;
-      m_nextCommand = record.ImageByChipId ? "A.1231\r\n" : "A.1230\r\n";
+      m_run.NextCommand = record.ImageByChipId ? "A.1231\r\n" : "A.1230\r\n";
     }
   }
   if (m_startMode == 5) {
     m_startMode = 0;
-    m_sensorMode = 2;
+    m_run.SensorMode = 2;
   }
 
   record.DisplayName = Clip(m_deviceTable[k].DeviceName, DeviceRecord::kDisplayNameCapacity);
@@ -274,8 +267,8 @@ void TUpdateForm::ReadVersionsOfPackage() {
   DeviceRecord& record = m_deviceRecord;
   std::string panel = "Version " + ReadFileVersion(record.VersionKey2, record.MainFile);
   m_view.SetStatusPanel(3, panel);
-  m_startupFilePosition = 0;
-  m_extraRunEnd = 0;
+  m_run.StartupFilePosition = 0;
+  m_run.ExtraRunEnd = 0;
   if (record.ExtraFileCount > 0) {
     std::string bestText = record.FileVersionText;
     int32_t best = record.FileVersion;
@@ -291,14 +284,14 @@ void TUpdateForm::ReadVersionsOfPackage() {
       }
       if (Contains(file, "TERMIXSTARTUP.EXE")) {
         record.StartupFileVersion = record.FileVersion;
-        m_startupFilePosition = i;
+        m_run.StartupFilePosition = i;
       }
       if (i + 1 >= record.ExtraFileCount) break;
       const std::string& next = record.ExtraFiles[static_cast<size_t>(i + 1)];
       if (!Contains(next, ".EXE") && !Contains(next, ".DLL")) break;
     }
-    if (m_startupFilePosition > 0) {
-      m_extraRunEnd = last;
+    if (m_run.StartupFilePosition > 0) {
+      m_run.ExtraRunEnd = last;
       SendToDevice("A.2100\r\n");
       m_wait.DelayTime(kStartupCommandPauseMs, true);
     }
@@ -322,7 +315,7 @@ void TUpdateForm::ReadVersionsOfPackage() {
 
 bool TUpdateForm::SensorWarning() {
   const int language = m_settings.Language;
-  return m_view.MessageBox(Text(RunText::SensorWarning, language), Text(RunText::CaptionInfo, language),
+  return m_view.MessageBox(texts::kSensorWarning.In(language), texts::kCaptionInfo.In(language),
                            MessageIcon::Question, MessageButtons::YesNo) == MessageResult::Yes;
 }
 
@@ -333,36 +326,32 @@ uint8_t TUpdateForm::Decide() {
   const int32_t f = record.FileVersion;
   const int32_t d2 = record.DeviceVersion2;
   const int32_t f2 = record.FileVersion2;
-  const bool checking = m_versionCheck == 1 && m_anyFileMode == 0;
-  auto withVersion = [&record](std::string text) {
-    const size_t x = text.find('X');
-    if (x != std::string::npos) text.replace(x, 1, record.SoftwareVersion);
-    return text;
-  };
+  const bool checking = m_service.VersionCheck == 1 && m_service.AnyFileMode == 0;
+  auto withVersion = [&record](const char* text) { return ReplaceFirst(text, "X", record.SoftwareVersion); };
 
   if (checking && d > f && (d2 > f2 || d2 == 0)) {
-    m_view.MessageBox(Text(RunText::InstrumentNewerBox, language), Text(RunText::CaptionError, language),
+    m_view.MessageBox(texts::kInstrumentNewerBox.In(language), texts::kCaptionError.In(language),
                       MessageIcon::Error, MessageButtons::Ok);
-    AppendMemo(withVersion(Text(RunText::InstrumentNewerDetail, language)));
+    AppendMemo(withVersion(texts::kInstrumentNewerDetail.In(language)));
     return 0;
   }
   if (checking && d == f && (d2 == f2 || f2 == 0) &&
       record.StartupVersionInDevice == record.StartupFileVersion) {
-    const bool yes = m_view.MessageBox(FillPlaceholders(withVersion(Text(RunText::SameVersion, language))),
-                                       Text(RunText::CaptionInfo, language), MessageIcon::Question,
+    const bool yes = m_view.MessageBox(FillPlaceholders(withVersion(texts::kSameVersion.In(language))),
+                                       texts::kCaptionInfo.In(language), MessageIcon::Question,
                                        MessageButtons::YesNo) == MessageResult::Yes;
-    m_sameVersionConfirmed = yes;
+    m_run.SameVersionConfirmed = yes;
     record.SameVersionAccepted = yes ? 1 : 0;
-    if (yes && m_sensorModule) return SensorWarning() ? 1 : 0;
+    if (yes && m_run.SensorIdModule) return SensorWarning() ? 1 : 0;
     return yes ? 1 : 0;
   }
-  if (m_sensorModule && d2 < f2) return SensorWarning() ? 1 : 0;
-  if (m_versionCheck == 0 || m_anyFileMode == 1) {
+  if (m_run.SensorIdModule && d2 < f2) return SensorWarning() ? 1 : 0;
+  if (m_service.VersionCheck == 0 || m_service.AnyFileMode == 1) {
     record.DeviceVersion = f;
-    m_sameVersionConfirmed = true;
+    m_run.SameVersionConfirmed = true;
   }
-  if (m_anyFileMode == 1 && m_chosenFile.size() > 4)
-    record.MainFile = Clip(m_chosenFile, DeviceRecord::kFileNameCapacity);
+  if (m_service.AnyFileMode == 1 && m_service.ChosenFile.size() > 4)
+    record.MainFile = Clip(m_service.ChosenFile, DeviceRecord::kFileNameCapacity);
   return 1;
 }
 

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/EventCodes.h"
 #include "core/EventQueue.h"
 #include "core/TimerSlots.h"
 #include "platform/Host.h"
@@ -24,12 +25,17 @@
 #include "update/FormProgrammerHost.h"
 #include "update/IniLines.h"
 #include "update/PortProbeCache.h"
+#include "update/RunState.h"
 #include "update/UpdateEnvironment.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateView.h"
 #include "update/protocol/LineParser.h"
 
 namespace update {
+
+// The CodeEvent numbers and key codes, by name.
+namespace codes = core::codes;
+namespace keys = core::keys;
 
 // The main window's logic: owns everything that lives for the program's run
 // and drives the window through UpdateView. Its operations are spread over
@@ -105,7 +111,7 @@ class TUpdateForm final : public serial::V24Listener {
   void ShowStartText();
 
   // --- commands of the window (UpdateCommands.cpp)
-  // OK: posts KeyEvent 13 for the update run.
+  // OK: posts KeyEvent kReturn for the update run.
   void OkBitBtnClick();
   // The language menu items (tag 0 German, 1 English).
   void LanguageClick(int tag);
@@ -116,7 +122,7 @@ class TUpdateForm final : public serial::V24Listener {
   void DrainEvents();
 
   // --- line protocol (UpdateLineProtocol.cpp)
-  // WM_V24_RX: CodeEvent 10000 with the COM number, then a drain.
+  // WM_V24_RX: CodeEvent kDataArrived with the COM number, then a drain.
   void DataArrived(uint32_t comNumber);
   // WM_V24_FRAME: a framing error moves a running search on.
   void PortError(uint32_t comNumber);
@@ -127,7 +133,7 @@ class TUpdateForm final : public serial::V24Listener {
   void Broadcast(std::string_view bytes, bool background = false);
   // A synchronous write to the device port, logged.
   void SendToDevice(std::string_view command);
-  LineParser& Parser() { return m_parser; }
+  const LineParser& Parser() const { return m_parser; }
 
   // --- device search (UpdateSearch.cpp)
   // next 1: on to the next baud rate, 0: the current one again. False when
@@ -147,13 +153,13 @@ class TUpdateForm final : public serial::V24Listener {
   std::string ReadFileVersion(const std::string& key, const std::string& fileName);
 
   // --- download hand-over (UpdateHandOver.cpp)
-  // 10043: the TI-TXT main file through the MSP430 bootstrap loader.
+  // kDownloadTiTxt: the TI-TXT main file through the MSP430 bootstrap loader.
   void HandOverTiTxt();
-  // 10046: the retry, with the instrument already in its loader.
+  // kDownloadInLoader: the retry, with the instrument already in its loader.
   void HandOverInLoader();
-  // 10023: the instrument's own download of the main file.
+  // kOwnDownload: the instrument's own download of the main file.
   void StartOwnDownload();
-  // 10024: the second processor's or sensor's file, then the finish.
+  // kSecondStage: the second processor's or sensor's file, then the finish.
   void SecondStage();
 
   // --- procedures of the run (UpdateProcedures.cpp)
@@ -168,7 +174,6 @@ class TUpdateForm final : public serial::V24Listener {
   std::string ErrorTextProvider(int32_t step) const;
   programmers::ProgrammerHost& ProgrammerWindow() { return m_programmerHost; }
   const std::filesystem::path& PackageDirectory() const { return m_environment.workingDirectory; }
-  bool FirstLoadDone() const { return m_firstLoadDone; }
 
   // --- state
   platform::Host& Host() { return m_host; }
@@ -199,43 +204,20 @@ class TUpdateForm final : public serial::V24Listener {
   const std::vector<std::string>& PackageFiles() const { return m_packageFiles; }
   const std::vector<int>& ComNumbers() const { return m_comNumbers; }
   DeviceRecord& Record() { return m_deviceRecord; }
-  int DevicePort() const { return m_devicePort; }
-  int DeviceComIndex() const { return m_deviceComIndex; }
   int PortsInUse() const { return m_portsInUse; }
-  int AirPressureIndex() const { return m_airPressureIndex; }
-  int VersionCheck() const { return m_versionCheck; }
-  bool BslHintShown() const { return m_bslHintShown; }
-  bool FrameSeen() const { return m_parser.FrameSeen(); }
-  bool SensorModule() const { return m_sensorModule; }
   int GuiBusy() const { return m_guiBusy; }
-  bool DebugMode() const { return m_debugMode; }
-  void SetDebugMode(bool on) { m_debugMode = on; }
-  // The run's state, for tests and the later stages.
-  int RunSlot() const { return m_runSlot; }
-  int BaudIndex() const { return m_baudIndex; }
-  int CurrentBaud() const { return m_currentBaud; }
-  int BootStage() const { return m_bootStage; }
-  bool PortErrorSeen() const { return m_portErrorSeen; }
-  int SearchFailures() const { return m_searchFailures; }
-  int IdentStep() const { return m_identStep; }
-  void SetIdentStep(int step) { m_identStep = step; }
-  int IdentCmd() const { return m_identCmd; }
-  bool RunClosed() const { return m_runClosed; }
-  const std::string& NextCommand() const { return m_nextCommand; }
-  bool VersionUnknown() const { return m_versionUnknown; }
-  uint8_t LabKey() const { return m_labKey; }
-  bool SameVersionConfirmed() const { return m_sameVersionConfirmed; }
-  bool SensorPresent() const { return m_sensorPresent; }
-  int SensorMode() const { return m_sensorMode; }
-  int StartupFilePosition() const { return m_startupFilePosition; }
-  int ExtraRunEnd() const { return m_extraRunEnd; }
-  void SetVersionCheck(int on) { m_versionCheck = on; }
-  void SetAnyFileMode(int on, std::string chosenFile = {}) {
-    m_anyFileMode = on;
-    m_chosenFile = std::move(chosenFile);
+
+  // The state of the run and the service switches, as one value each.
+  const RunState& Run() const { return m_run; }
+  const ServiceFlags& Service() const { return m_service; }
+  // What the hidden keys and the file menu set.
+  void SetServiceFlags(ServiceFlags flags) { m_service = std::move(flags); }
+  // An outside loader starts: the ticks it is expected to take; the count
+  // starts again at 0.
+  void ResetTitleEstimate(float tickBasis) {
+    m_run.TitleTickBasis = tickBasis;
+    m_run.TitleTicks = 0;
   }
-  float& TitleTicks() { return m_titleTicks; }
-  float& TitleTickBasis() { return m_titleTickBasis; }
 
  private:
   // The run ends at a step this version does not have yet, visibly.
@@ -251,8 +233,11 @@ class TUpdateForm final : public serial::V24Listener {
   uint8_t Decide();
   bool SensorWarning();
   void AppendMemo(const std::string& text);
-  // Creates the loader the record asks for, runs it on `file` and releases it.
-  bool RunBootstrapLoader(const std::string& file, bool allowFiveXX);
+  // AbbruchtextD/E of ProgDevice.ini in the current language.
+  const std::string& AbortText() const;
+  // Sets the record's loader fields, creates the loader (the 5xx/6xx one for
+  // such an instrument when `allowFiveXX`), runs it on `file` and releases it.
+  bool RunBootstrapLoader(const std::string& file, int loaderMode, bool askResetVector, bool allowFiveXX);
   bool MainVersionNewer() const;
   bool SecondVersionNewer() const;
   // The local time as a day number (days since 30 December 1899).
@@ -299,49 +284,16 @@ class TUpdateForm final : public serial::V24Listener {
   std::vector<serial::TComPort*> m_portTable;
   std::vector<int> m_comNumbers;  // 1-based COM numbers of the usable ports
   int m_portsInUse = 0;
-  int m_devicePort = -1;     // PortTable index where the instrument answered
-  int m_deviceComIndex = 0;  // COM number - 1 of that port
 
   DeviceRecord m_deviceRecord;
-  int m_airPressureIndex = -1;
-  int m_versionCheck = 1;
-  bool m_debugMode = false;
-  bool m_bslHintShown = false;
-  bool m_sensorModule = false;  // SensorIdModule: the instrument answered 262
-
-  // Receive state of all ports, and the run (search and identification).
+  // Receive state of all ports.
   LineParser m_parser;
-  int m_runSlot = 0;
-  int m_baudIndex = -1;
-  int m_currentBaud = 2;
-  int m_bootStage = 0;
-  bool m_portErrorSeen = false;
-  int m_searchFailures = 0;
-  int m_identStep = 0;
-  int m_identCmd = 0;
-  bool m_runClosed = false;
-  std::string m_nextCommand;
-  bool m_versionUnknown = false;
-  uint8_t m_labKey = 0;
-  // Download preparation.
-  int m_anyFileMode = 0;
-  std::string m_chosenFile;
-  bool m_sameVersionConfirmed = false;
-  bool m_sensorPresent = true;
-  int m_sensorMode = 0;
-  int m_startupFilePosition = 0;
-  int m_extraRunEnd = 0;
-
+  RunState m_run;
+  ServiceFlags m_service;
   FormProgrammerHost m_programmerHost{*this};
-  bool m_firstLoadDone = false;  // an outside loader wrote FirstFile in this run
-  bool m_winCeHandOver = false;  // a Windows CE image was handed over in this run
-  // A programmer owns the device port: its bytes are the programmer's alone.
-  bool m_programmerOwnsPort = false;
 
   int m_progressPosition = 0;
   int m_progressMax = 40;
-  float m_titleTicks = 0;
-  float m_titleTickBasis = 0;
 };
 
 }  // namespace update

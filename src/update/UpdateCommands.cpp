@@ -5,7 +5,7 @@ namespace update {
 void TUpdateForm::OkBitBtnClick() {
   // The language can only be chosen before the first run.
   m_view.SetEnabled(Control::Sprache, false);
-  m_queue.PostKey(13);
+  m_queue.PostKey(keys::kReturn);
   DrainEvents();
 }
 

@@ -11,7 +11,7 @@
 #include "update/IniLines.h"
 #include "update/versions/PackagePath.h"
 #include "update/TUpdateForm.h"
-#include "update/UpdateTexts.h"
+#include "update/RunTexts.h"
 
 namespace update {
 
@@ -147,8 +147,8 @@ int TUpdateForm::ReadUpdateIni(const std::string& fileName) {
   std::optional<IniLines> ini = IniLines::Load(first);
   if (!ini) ini = IniLines::Load(fallback);
   if (!ini) {
-    m_view.MessageBox(Text(TextId::ConfigFile1Missing, 0), Text(TextId::CaptionError, 0), MessageIcon::Error,
-                      MessageButtons::Ok);
+    m_view.MessageBox(texts::kConfigFile1Missing.German(), texts::kCaptionConfigMissing.German(),
+                      MessageIcon::Error, MessageButtons::Ok);
     return -1;
   }
   ReadUpdateLines(*ini);
@@ -205,8 +205,8 @@ int TUpdateForm::SaveUpdateIni(const std::string& fileName) {
   std::optional<IniLines> ini = IniLines::Load(first);
   if (!ini) ini = IniLines::Load(fallback);
   if (!ini) {
-    m_view.MessageBox(Text(TextId::ConfigFile2Missing, 0), Text(TextId::CaptionError, 0), MessageIcon::Error,
-                      MessageButtons::Ok);
+    m_view.MessageBox(texts::kConfigFile2Missing.German(), texts::kCaptionConfigMissing.German(),
+                      MessageIcon::Error, MessageButtons::Ok);
     return -1;
   }
   constexpr size_t kCap = UpdateSettings::kValueCapacity;
@@ -232,8 +232,8 @@ int TUpdateForm::SaveUpdateIni(const std::string& fileName) {
 int TUpdateForm::ReadProgDeviceIni(const std::string& fileName) {
   std::optional<IniLines> ini = IniLines::Load(InPackage(fileName));
   if (!ini) {
-    m_view.MessageBox(Text(TextId::ConfigFile2Missing, 0), Text(TextId::CaptionError, 0), MessageIcon::Error,
-                      MessageButtons::Ok);
+    m_view.MessageBox(texts::kConfigFile2Missing.German(), texts::kCaptionConfigMissing.German(),
+                      MessageIcon::Error, MessageButtons::Ok);
     return -1;
   }
   ReadProgDeviceLines(*ini);

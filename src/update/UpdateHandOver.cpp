@@ -5,6 +5,7 @@
 #include "programmers/T_BSL_54XX_430.h"
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 
 namespace update {
 
@@ -18,14 +19,15 @@ constexpr int32_t kSecondFileStartMs = 2000;
 constexpr int32_t kBoard22075WaitMs = 32000;
 constexpr int32_t kBoard22074WaitMs = 7000;
 
-bool Contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
-
 }  // namespace
 
-bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) {
-  serial::TComPort* port = Port(m_devicePort);
+bool TUpdateForm::RunBootstrapLoader(const std::string& file, int loaderMode, bool askResetVector,
+                                     bool allowFiveXX) {
+  m_deviceRecord.LoaderMode = loaderMode;
+  m_deviceRecord.SyncFirst = true;
+  m_deviceRecord.AskResetVector = askResetVector;
+  m_deviceRecord.RestoreSlowParameters = m_startMode == 2;
+  serial::TComPort* port = Port(m_run.DevicePort);
   if (!port) return false;
   std::unique_ptr<programmers::T_BSL430> programmer;
   if (allowFiveXX && m_deviceRecord.DeviceNumber == kFiveXXDeviceNumber) {
@@ -34,56 +36,47 @@ bool TUpdateForm::RunBootstrapLoader(const std::string& file, bool allowFiveXX) 
   } else {
     programmer = std::make_unique<programmers::T_BSL430>(m_programmerHost, m_wait, m_deviceRecord, *port);
   }
-  m_programmerOwnsPort = true;
+  m_run.ProgrammerOwnsPort = true;
   const bool ok = programmer->Program(file);
-  m_programmerOwnsPort = false;
+  m_run.ProgrammerOwnsPort = false;
   programmer.reset();
   return ok;
 }
 
 void TUpdateForm::HandOverTiTxt() {
-  m_identStep = 7;
+  m_run.IdentStep = 7;
   ShowDurationEstimate(1);
   if (!MainVersionNewer()) {
-    m_queue.PostCode(10024);
+    m_queue.PostCode(codes::kSecondStage);
     return;
   }
-  DeviceRecord& record = m_deviceRecord;
-  record.LoaderMode = m_sensorMode;
-  record.SyncFirst = true;
-  record.AskResetVector = m_sensorPresent;
-  record.RestoreSlowParameters = m_startMode == 2;
-  if (!RunBootstrapLoader(record.MainFile, true)) {
-    m_queue.PostCode(10021);
+  if (!RunBootstrapLoader(m_deviceRecord.MainFile, m_run.SensorMode, m_run.SensorPresent, true)) {
+    m_queue.PostCode(codes::kFailedWithRetry);
     return;
   }
   // The new program starts without a word to us; the follow-up runs now,
   // and a late acknowledgement (step 8) must not run it a second time.
-  m_identStep = 8;
-  m_queue.PostCode(10024);
+  m_run.IdentStep = 8;
+  m_queue.PostCode(codes::kSecondStage);
 }
 
 void TUpdateForm::HandOverInLoader() {
   m_view.SetEnabled(Control::OkBitBtn, false);
   DeviceRecord& record = m_deviceRecord;
   record.AlreadyInLoader = true;
-  m_identStep = 7;
+  m_run.IdentStep = 7;
   ShowDurationEstimate(1);
-  record.LoaderMode = m_sensorMode;
-  record.SyncFirst = true;
-  record.AskResetVector = false;
-  record.RestoreSlowParameters = m_startMode == 2;
   // The retry talks to the loader the first attempt used: a 5xx instrument
   // keeps its own loader.
-  if (!RunBootstrapLoader(record.MainFile, true)) {
-    m_queue.PostCode(10021);
+  if (!RunBootstrapLoader(record.MainFile, m_run.SensorMode, false, true)) {
+    m_queue.PostCode(codes::kFailedWithRetry);
     return;
   }
-  AppendMemo(Text(RunText::StoringData, m_settings.Language));
+  AppendMemo(texts::kStoringData.In(m_settings.Language));
   m_secTimer->SetEnabled(true);
   SetProgressPosition(1);
-  m_identStep = 8;
-  m_queue.PostCode(10024);
+  m_run.IdentStep = 8;
+  m_queue.PostCode(codes::kSecondStage);
 }
 
 void TUpdateForm::StartOwnDownload() {
@@ -91,11 +84,11 @@ void TUpdateForm::StartOwnDownload() {
   SetProgressPosition(0);
   ShowDurationEstimate(0);
   if (MainVersionNewer()) {
-    SendToDevice(m_nextCommand);
+    SendToDevice(m_run.NextCommand);
     return;
   }
-  m_identStep = 6;
-  m_queue.PostCode(10024);
+  m_run.IdentStep = 6;
+  m_queue.PostCode(codes::kSecondStage);
 }
 
 void TUpdateForm::SecondStage() {
@@ -109,12 +102,12 @@ void TUpdateForm::SecondStage() {
     SendToDevice("A.2005\r\n");
     return;
   }
-  if (m_sensorModule || FrameSeen() || m_versionUnknown || record.DeviceVersion2 >= record.FileVersion2 ||
-      record.SecondFile.size() <= 4) {
+  if (m_run.SensorIdModule || m_parser.FrameSeen() || m_run.VersionUnknown ||
+      record.DeviceVersion2 >= record.FileVersion2 || record.SecondFile.size() <= 4) {
     if (record.ExtraFileCount > 0) {
       // The extra-file transfer is not part of this version.
-      m_identStep = 8;
-      EndRunAtMissingStep(10024, true);
+      m_run.IdentStep = 8;
+      EndRunAtMissingStep(codes::kSecondStage, true);
       return;
     }
     FinishRun(0);
@@ -132,18 +125,14 @@ void TUpdateForm::SecondStage() {
     SetProgressPosition(0);
   }
   record.AlreadyInLoader = false;
-  record.ImageByChipId = record.DeviceVersion2 == 0 && !FrameSeen();
+  record.ImageByChipId = record.DeviceVersion2 == 0 && !m_parser.FrameSeen();
   m_wait.DelayTime(kSecondLoaderSettleMs, true);
-  record.LoaderMode = 1;
-  record.SyncFirst = true;
-  record.AskResetVector = m_winCeHandOver || !record.ImageByChipId;
-  record.RestoreSlowParameters = m_startMode == 2;
-  if (!RunBootstrapLoader(record.SecondFile, false)) {
-    m_queue.PostCode(10047);
+  if (!RunBootstrapLoader(record.SecondFile, 1, m_run.WinCeHandOver || !record.ImageByChipId, false)) {
+    m_queue.PostCode(codes::kFailedNoRetry);
     return;
   }
   // Like the main file: the second processor restarts silently.
-  m_identStep = 8;
+  m_run.IdentStep = 8;
   FinishRun(0);
 }
 

@@ -6,7 +6,6 @@ namespace update {
 
 namespace {
 
-constexpr int32_t kDataArrived = 10000;
 // One read per notification takes at most this many bytes.
 constexpr uint32_t kReadChunk = 250;
 constexpr int32_t kPortErrorPauseMs = 500;
@@ -14,21 +13,21 @@ constexpr int32_t kPortErrorPauseMs = 500;
 }  // namespace
 
 void TUpdateForm::DataArrived(uint32_t comNumber) {
-  m_queue.PostCode(kDataArrived, core::EventText::Number(static_cast<int32_t>(comNumber)));
+  m_queue.PostCode(codes::kDataArrived, core::EventText::Number(static_cast<int32_t>(comNumber)));
   DrainEvents();
 }
 
 void TUpdateForm::PortError(uint32_t comNumber) {
-  m_portErrorSeen = true;
+  m_run.PortErrorSeen = true;
   const int index = PortIndexOf(static_cast<int32_t>(comNumber));
   // A line error during a download (a stray character at the old settings
   // around a rate switch) must not throw away the loader's answer that
   // came with it: the programmer reads and judges those bytes itself.
-  if (m_programmerOwnsPort && index == m_devicePort) return;
+  if (m_run.ProgrammerOwnsPort && index == m_run.DevicePort) return;
   std::array<uint8_t, kReadChunk + 1> scratch{};
   if (serial::TComPort* port = Port(index)) port->Read(scratch.data(), kReadChunk);
-  if (m_runSlot <= 0) return;
-  m_timerSlots.RestartSlot(m_runSlot);
+  if (m_run.RunSlot <= 0) return;
+  m_timerSlots.RestartSlot(m_run.RunSlot);
   m_wait.DelayTime(kPortErrorPauseMs, true);
   SearchStep(1);
   // A failed search posts the KeyEvent of the new one; nothing else would
@@ -54,17 +53,17 @@ void TUpdateForm::ParseReceived(int32_t comNumber) {
   // Once the instrument is known, what other ports bring is read and
   // dropped: a second instrument's answers must not drive this one's run,
   // nor mix into its half-received lines.
-  if (m_devicePort >= 0 && index != m_devicePort) {
-    if (m_debugMode && count > 0) {
+  if (m_run.DevicePort >= 0 && index != m_run.DevicePort) {
+    if (m_service.DebugMode && count > 0) {
       LogLine("COM" + std::to_string(comNumber) + ": " + std::to_string(count) + " bytes ignored");
     }
     return;
   }
   const LineParser::Result result = m_parser.Feed(buffer.data(), static_cast<size_t>(count), m_queue,
                                                   [this](const std::string& line) { LogLine(line); });
-  if ((result.acknowledged || m_parser.FrameSeen()) && m_devicePort == -1) {
-    m_devicePort = index;
-    m_deviceComIndex = comNumber - 1;
+  if ((result.acknowledged || m_parser.FrameSeen()) && m_run.DevicePort == -1) {
+    m_run.DevicePort = index;
+    m_run.DeviceComIndex = comNumber - 1;
     m_view.SetStatusPanel(1, "Com" + std::to_string(comNumber));
   }
 }
@@ -83,7 +82,7 @@ void TUpdateForm::Broadcast(std::string_view bytes, bool background) {
 void TUpdateForm::SendToDevice(std::string_view command) {
   if (command.empty()) return;
   const std::string text(command);
-  if (serial::TComPort* port = Port(m_devicePort)) port->Write(text.c_str(), -1, false);
+  if (serial::TComPort* port = Port(m_run.DevicePort)) port->Write(text.c_str(), -1, false);
   LogLine(text);
 }
 

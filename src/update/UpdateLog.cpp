@@ -1,16 +1,15 @@
 #include "update/TUpdateForm.h"
-#include "update/UpdateTexts.h"
 #include "update/protocol/FillPlaceholders.h"
 
 namespace update {
 
 std::string TUpdateForm::FillPlaceholders(std::string text) const {
   return update::FillPlaceholders(text, PlaceholderValues{m_deviceRecord.MainFile, m_deviceRecord.DisplayName,
-                                                          m_settings.Language, m_deviceComIndex});
+                                                          m_settings.Language, m_run.DeviceComIndex});
 }
 
 void TUpdateForm::LogLine(const std::string& text) {
-  if (m_debugMode) m_view.MemoAppend(FillPlaceholders(text));
+  if (m_service.DebugMode) m_view.MemoAppend(FillPlaceholders(text));
 }
 
 void TUpdateForm::ClearDeviceFields() {
@@ -18,6 +17,10 @@ void TUpdateForm::ClearDeviceFields() {
        {Control::NameStaticText, Control::SerStaticText, Control::PCBStaticText, Control::SWStaticText}) {
     m_view.SetCaption(field, "");
   }
+}
+
+const std::string& TUpdateForm::AbortText() const {
+  return m_settings.Language == 1 ? m_packageTexts.AbbruchtextE : m_packageTexts.AbbruchtextD;
 }
 
 void TUpdateForm::ShowStartText() {

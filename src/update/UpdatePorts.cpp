@@ -1,5 +1,5 @@
+#include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
-#include "update/UpdateTexts.h"
 
 namespace update {
 
@@ -14,7 +14,7 @@ void TUpdateForm::OpenPorts() {
   auto prepare = [this](serial::TComPort& port) {
     port.SetLanguage(m_settings.Language);
     port.SetErrorBox([this](const std::string& text) {
-      m_view.MessageBox(text, Text(TextId::CaptionPortError, m_settings.Language), MessageIcon::Error,
+      m_view.MessageBox(text, texts::kCaptionError.In(m_settings.Language), MessageIcon::Error,
                         MessageButtons::Ok);
     });
   };

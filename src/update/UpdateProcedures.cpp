@@ -6,6 +6,7 @@
 
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 #include "update/procedures/AirPressureTable.h"
 
 namespace update {
@@ -22,23 +23,33 @@ constexpr int32_t kResetCommandMs = 2000;
 constexpr int32_t kClockRestoreMs = 500;
 
 // The code a retry posts, by LoaderKind. Kinds 4 to 7 repeat their own
-// download code (4 BIN, 5 the menu download, 6 the loader retry, 7 the
-// Windows CE image).
+// download code.
 int32_t RetryCodeOf(int loaderKind) {
-  static constexpr int32_t kCodes[] = {10040, 10046, 10050, 10040, 10052, 10040, 10046, 10050};
-  return loaderKind >= 0 && loaderKind < static_cast<int>(std::size(kCodes)) ? kCodes[loaderKind] : 10040;
+  static constexpr int32_t kCodes[] = {
+      codes::kBootLoaderCommand,  // 0
+      codes::kDownloadInLoader,   // 1 TXT: the instrument is in its loader now
+      codes::kDownloadWinCe,      // 2
+      codes::kBootLoaderCommand,  // 3
+      codes::kDownloadBin,        // 4 BIN
+      codes::kBootLoaderCommand,  // 5 the menu download
+      codes::kDownloadInLoader,   // 6 the loader retry
+      codes::kDownloadWinCe,      // 7 the Windows CE image
+  };
+  return loaderKind >= 0 && loaderKind < static_cast<int>(std::size(kCodes)) ? kCodes[loaderKind]
+                                                                             : codes::kBootLoaderCommand;
 }
 
 }  // namespace
 
 bool TUpdateForm::MainVersionNewer() const {
   const DeviceRecord& r = m_deviceRecord;
-  return r.DeviceVersion < r.FileVersion || (r.DeviceVersion == r.FileVersion && m_sameVersionConfirmed);
+  return r.DeviceVersion < r.FileVersion || (r.DeviceVersion == r.FileVersion && m_run.SameVersionConfirmed);
 }
 
 bool TUpdateForm::SecondVersionNewer() const {
   const DeviceRecord& r = m_deviceRecord;
-  return r.DeviceVersion2 < r.FileVersion2 || (r.DeviceVersion2 == r.FileVersion2 && m_sameVersionConfirmed);
+  return r.DeviceVersion2 < r.FileVersion2 ||
+         (r.DeviceVersion2 == r.FileVersion2 && m_run.SameVersionConfirmed);
 }
 
 void TUpdateForm::ShowDurationEstimate(int method) {
@@ -50,16 +61,7 @@ void TUpdateForm::ShowDurationEstimate(int method) {
   if (m_deviceRecord.FirstFile.size() > 3) minutes += 2;
   if (second && m_deviceRecord.DeviceVersion2 > 2000) minutes += 35;
   m_view.MemoClear();
-  const std::string_view text = Text(RunText::DurationEstimate, m_settings.Language);
-  const size_t x = text.find('X');
-  if (x == std::string_view::npos) {
-    AppendMemo(std::string(text));
-    return;
-  }
-  std::string filled(text.substr(0, x));
-  filled += std::to_string(minutes);
-  filled += text.substr(x + 1);
-  AppendMemo(filled);
+  AppendMemo(ReplaceFirst(texts::kDurationEstimate.In(m_settings.Language), "X", std::to_string(minutes)));
 }
 
 double TUpdateForm::LocalDayNumber() const {
@@ -81,7 +83,7 @@ void TUpdateForm::SetInstrumentClock(int form) {
   } else {
     std::snprintf(text, sizeof text, "A.1600#%f\r\n", day);
   }
-  serial::TComPort* port = Port(m_devicePort);
+  serial::TComPort* port = Port(m_run.DevicePort);
   if (m_startMode == 2 && port) {
     port->LoadLastV24Parameter();
     m_wait.DelayTime(kClockRestoreMs, false);
@@ -91,42 +93,42 @@ void TUpdateForm::SetInstrumentClock(int form) {
 
 void TUpdateForm::FinishRun(int flag) {
   m_wait.DelayTime(kFinishSettleMs, true);
-  serial::TComPort* port = Port(m_devicePort);
+  serial::TComPort* port = Port(m_run.DevicePort);
   if (m_startMode == 2 && port) port->LoadLastV24Parameter();
-  if (m_airPressureIndex != kNoAirPressure) {
+  if (m_run.AirPressureIndex != kNoAirPressure) {
     m_queue.Subscribe(core::MakeHandler<&TUpdateForm::AirPressureStep>(this));
     SendToDevice("A.1000\r\n");
     return;
   }
   SendClosingCommand();
-  AppendMemo(Text(RunText::DownloadSucceeded, m_settings.Language));
+  AppendMemo(texts::kDownloadSucceeded.In(m_settings.Language));
   m_view.SetCaption(Control::SWStaticText, m_deviceRecord.FileVersionText);
   m_view.SetEnabled(Control::OkBitBtn, false);
   m_view.SetVisible(Control::WaitPanel, false);
   m_secTimer->SetEnabled(false);
   SetProgressPosition(0);
   ShowPercent("", -1000);
-  m_runClosed = true;
+  m_run.RunClosed = true;
   m_wait.DelayTime(kFinishShowMs, true);
   if (flag == 1) {
     SendToDevice("U.606\r\n");
     m_wait.DelayTime(kResetCommandMs, true);
   }
-  port = Port(m_devicePort);
+  port = Port(m_run.DevicePort);
   if (port) port->Close();
 }
 
 core::Event TUpdateForm::AirPressureStep(core::EventQueue& queue, core::Event event) {
-  if (event.kind != core::kCodeEvent || event.code != 10010) return event;
-  if (m_airPressureIndex >= 0 || m_airPressureIndex == kDefaultAirPressure) {
+  if (event.kind != core::kCodeEvent || event.code != codes::kAcknowledged) return event;
+  if (m_run.AirPressureIndex >= 0 || m_run.AirPressureIndex == kDefaultAirPressure) {
     char text[32];
     std::snprintf(text, sizeof text, "A.6162#%1.1f\r\n",
-                  static_cast<double>(AirPressureValue(m_airPressureIndex)));
+                  static_cast<double>(AirPressureValue(m_run.AirPressureIndex)));
     SendToDevice(text);
-    m_airPressureIndex = kAirPressureSent;
-  } else if (m_airPressureIndex == kAirPressureSent) {
+    m_run.AirPressureIndex = kAirPressureSent;
+  } else if (m_run.AirPressureIndex == kAirPressureSent) {
     SendClosingCommand();
-    m_airPressureIndex = kNoAirPressure;
+    m_run.AirPressureIndex = kNoAirPressure;
   } else {
     SendClosingCommand();
     queue.Unsubscribe(core::MakeHandler<&TUpdateForm::AirPressureStep>(this));
@@ -136,14 +138,14 @@ core::Event TUpdateForm::AirPressureStep(core::EventQueue& queue, core::Event ev
 }
 
 void TUpdateForm::ReportFailure(int32_t code) {
-  m_runSlot = m_timerSlots.StopSlot(m_runSlot);
-  AppendMemo(m_settings.Language == 1 ? m_packageTexts.AbbruchtextE : m_packageTexts.AbbruchtextD);
+  m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
+  AppendMemo(AbortText());
   // The wait panel goes, so the abort text and OK can be seen.
   m_view.SetVisible(Control::WaitPanel, false);
   m_view.SetEnabled(Control::OkBitBtn, true);
   // A late acknowledgement must not carry the failed run on to its finish.
-  m_runClosed = true;
-  if (code == 10021) {
+  m_run.RunClosed = true;
+  if (code == codes::kFailedWithRetry) {
     m_queue.Subscribe(core::MakeHandler<&TUpdateForm::RetryAfterFailure>(this));
   } else {
     // No retry: the next OK starts a new run with the configured commands.
@@ -152,13 +154,13 @@ void TUpdateForm::ReportFailure(int32_t code) {
 }
 
 core::Event TUpdateForm::RetryAfterFailure(core::EventQueue& queue, core::Event event) {
-  if (event.kind != core::kKeyEvent || event.code != 13) return event;
+  if (event.kind != core::kKeyEvent || event.code != keys::kReturn) return event;
   queue.Unsubscribe(core::MakeHandler<&TUpdateForm::RetryAfterFailure>(this));
-  m_runClosed = false;
-  if (m_firstLoadDone) {
-    queue.PostCode(10030);
+  m_run.RunClosed = false;
+  if (m_run.FirstLoadDone) {
+    queue.PostCode(codes::kOutsideLoader);
   } else {
-    m_identStep = 2;
+    m_run.IdentStep = 2;
     queue.PostCode(RetryCodeOf(m_loaderKind));
   }
   m_view.SetEnabled(Control::OkBitBtn, false);
@@ -170,7 +172,7 @@ core::Event TUpdateForm::RetryAfterFailure(core::EventQueue& queue, core::Event 
 }
 
 std::string TUpdateForm::ErrorTextProvider(int32_t step) const {
-  return Text(step == 0 ? RunText::LoaderNotAvailable : RunText::LoaderError, m_settings.Language);
+  return (step == 0 ? texts::kLoaderNotAvailable : texts::kLoaderError).In(m_settings.Language);
 }
 
 }  // namespace update

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
-#include "update/UpdateTexts.h"
 
 namespace update {
 
@@ -17,7 +17,7 @@ std::string TUpdateForm::ShowPercent(const std::string& prefix, float percent) {
     m_view.SetTitle("Update");
     m_view.SetStatusPanel(4, "");
   } else if (percent < -999) {
-    const std::string ready = Text(TextId::UpdateReady, m_settings.Language);
+    const std::string ready = texts::kUpdateReady.In(m_settings.Language);
     m_view.SetStatusPanel(4, ready);
     m_view.SetTitle(ready);
   } else {
@@ -82,9 +82,9 @@ void TUpdateForm::ReportProgress(uint32_t command, int32_t value) {
 }
 
 void TUpdateForm::TitleTimerTimer(platform::Timer&) {
-  m_titleTicks = m_titleTicks + 1;
+  m_run.TitleTicks = m_run.TitleTicks + 1;
   // A basis of 0 gives +inf, which ShowPercent holds at 100.
-  ShowPercent("", m_titleTicks / m_titleTickBasis * 100.0f);
+  ShowPercent("", m_run.TitleTicks / m_run.TitleTickBasis * 100.0f);
 }
 
 void TUpdateForm::SecTimerTimer(platform::Timer&) {

@@ -25,20 +25,21 @@ const char* BaudName(int code) {
 }  // namespace
 
 bool TUpdateForm::SearchStep(uint8_t next) {
-  if (next == 1) ++m_baudIndex;
-  if (m_baudIndex > m_settings.BaudCount) {
+  if (next == 1) ++m_run.BaudIndex;
+  if (m_run.BaudIndex > m_settings.BaudCount) {
     SearchFailed();
     return false;
   }
-  if (m_baudIndex == m_settings.BaudCount) {
+  if (m_run.BaudIndex == m_settings.BaudCount) {
     BootLoaderPhase();
     return true;
   }
-  m_currentBaud = m_settings.BaudList[static_cast<size_t>(std::max(m_baudIndex, 0))];
-  m_view.SetStatusPanel(2, BaudName(m_currentBaud));
+  m_run.CurrentBaud = m_settings.BaudList[static_cast<size_t>(std::max(m_run.BaudIndex, 0))];
+  m_view.SetStatusPanel(2, BaudName(m_run.CurrentBaud));
   m_parser.ClearAccumulator();
   for (int i = 0; i < PortTableSize(); ++i) {
-    if (serial::TComPort* port = Port(i)) port->ChangeBaudrate(static_cast<serial::BaudTag>(m_currentBaud));
+    if (serial::TComPort* port = Port(i))
+      port->ChangeBaudrate(static_cast<serial::BaudTag>(m_run.CurrentBaud));
   }
   m_wait.DelayTime(kSettleMs, false);
   Broadcast(kLineBreaks);
@@ -68,54 +69,52 @@ void TUpdateForm::BootLoaderPhase() {
     if (serial::TComPort* port = Port(i)) port->ChangeBaudrate(loaderBaud);
   }
   m_wait.DelayTime(kBootLoaderSettleMs, false);
-  m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+  m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
   ShowBslHint();
-  m_runSlot = m_timerSlots.StartSlot(kRunSlotMs);
+  m_run.RunSlot = m_timerSlots.StartSlot(kRunSlotMs);
   // Kinds without a sequence send nothing and go on as if it had gone out.
   Broadcast(WakeUpSequence(m_loaderKind));
-  m_bootStage = 3;
+  m_run.BootStage = 3;
 }
 
 void TUpdateForm::ShowBslHint() {
-  const std::string& package =
-      m_settings.Language == 1 ? m_packageTexts.AbbruchtextE : m_packageTexts.AbbruchtextD;
-  const std::string text = FillPlaceholders(package.substr(0, kHintTextCapacity));
-  if (m_loaderKind != 1 || m_bslHintShown) return;
+  const std::string text = FillPlaceholders(AbortText().substr(0, kHintTextCapacity));
+  if (m_loaderKind != 1 || m_run.BslHintShown) return;
   const size_t first = text.find("\r\n");
   if (first == std::string::npos) return;
   const size_t second = text.find("\r\n", first + 2);
   if (second == std::string::npos) return;
-  m_bslHintShown = true;
+  m_run.BslHintShown = true;
   std::string message = text.substr(first + 2, second + 2 - (first + 2));
-  message += Text(RunText::BslHintSuffix, m_settings.Language);
-  m_view.MessageBox(message.substr(0, kHintMessageCapacity), Text(RunText::CaptionInfo, m_settings.Language),
+  message += texts::kBslHintSuffix.In(m_settings.Language);
+  m_view.MessageBox(message.substr(0, kHintMessageCapacity), texts::kCaptionInfo.In(m_settings.Language),
                     MessageIcon::Information, MessageButtons::Ok);
 }
 
 void TUpdateForm::RunSlotExpired() {
-  if (m_bootStage == 3) {
+  if (m_run.BootStage == 3) {
     Broadcast(WakeUpSequence(m_loaderKind + 3));
-    m_bootStage = 4;
+    m_run.BootStage = 4;
     return;
   }
-  SearchStep(m_portErrorSeen ? 0 : 1);
+  SearchStep(m_run.PortErrorSeen ? 0 : 1);
 }
 
 void TUpdateForm::SearchFailed() {
-  m_identCmd = 0;
-  m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+  m_run.IdentCmd = 0;
+  m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
   m_view.SetEnabled(Control::VE720dProgramming, true);
   m_view.SetVisible(Control::WaitPanel, false);
-  m_bslHintShown = false;
+  m_run.BslHintShown = false;
   const int language = m_settings.Language;
-  if (m_searchFailures == 0) {
-    m_view.MessageBox(FillPlaceholders(Text(RunText::NoDeviceFound, language)),
-                      Text(RunText::CaptionError, language), MessageIcon::Error, MessageButtons::Ok);
-    m_queue.PostKey(13);
-    m_searchFailures = 1;
-  } else if (m_searchFailures == 1) {
-    m_view.MessageBox(FillPlaceholders(Text(RunText::SecondFailure, language)),
-                      Text(RunText::CaptionError, language), MessageIcon::Error, MessageButtons::Ok);
+  if (m_run.SearchFailures == 0) {
+    m_view.MessageBox(FillPlaceholders(texts::kNoDeviceFound.In(language)), texts::kCaptionError.In(language),
+                      MessageIcon::Error, MessageButtons::Ok);
+    m_queue.PostKey(keys::kReturn);
+    m_run.SearchFailures = 1;
+  } else if (m_run.SearchFailures == 1) {
+    m_view.MessageBox(FillPlaceholders(texts::kSecondFailure.In(language)), texts::kCaptionError.In(language),
+                      MessageIcon::Error, MessageButtons::Ok);
     m_view.CloseWindow();
   }
   ClearDeviceFields();

@@ -3,6 +3,13 @@
 
 namespace update {
 
+namespace {
+
+// UpdateCom's write time-out, 10 s (plus 1 ms per byte).
+constexpr int32_t kWriteTimeOutMs = 10 * 1000;
+
+}  // namespace
+
 TUpdateForm::TUpdateForm(platform::Host& host, platform::PortSystem& ports, UpdateView& view,
                          UpdateEnvironment environment)
     : m_host(host),
@@ -16,7 +23,7 @@ TUpdateForm::TUpdateForm(platform::Host& host, platform::PortSystem& ports, Upda
       m_portCache(ports),
       m_updateCom(ports, host.Pump()) {
   // UpdateCom: 8 data bits, 2 stop bits, no parity, 4800 baud, no handshake;
-  // read time-out 0 ms + 1 ms per byte, write 10000 ms + 1 ms per byte; NUL
+  // read time-out 0 ms + 1 ms per byte, write 10 s + 1 ms per byte; NUL
   // bytes discarded; no settings file (StreamOn stays off).
   serial::TV24Parameter& v24 = m_updateCom.V24();
   v24.SetDatenBits(serial::D_8);
@@ -26,7 +33,7 @@ TUpdateForm::TUpdateForm(platform::Host& host, platform::PortSystem& ports, Upda
   v24.SetHandshake(serial::NoHandshake);
   v24.SetRXTimeOut(0);
   v24.SetRXTimeOutproChar(1);
-  v24.SetTXTimeOut(10000);
+  v24.SetTXTimeOut(kWriteTimeOutMs);
   v24.SetTXTimeOutproChar(1);
   v24.SetKeinNullZeichen(true);
   m_updateCom.SetDatei("ComData.cfg");
@@ -64,9 +71,9 @@ bool TUpdateForm::FormCreate() {
 
   if (ReadProgDeviceIni("ProgDevice.ini") == -1) return false;
 
-  m_devicePort = -1;
-  m_airPressureIndex = -1;
-  m_versionCheck = 1;
+  m_run.DevicePort = -1;
+  m_run.AirPressureIndex = -1;
+  m_service.VersionCheck = 1;
 
   // The update run's state machine: the first handler, for the program's life.
   m_queue.Subscribe(core::MakeHandler<&TUpdateForm::UpdateStateMachine>(this));
@@ -74,9 +81,9 @@ bool TUpdateForm::FormCreate() {
   EnumeratePorts();
 
   m_packageFiles.clear();
-  m_bslHintShown = false;
+  m_run.BslHintShown = false;
   m_parser.ClearFrameSeen();
-  m_sensorModule = false;
+  m_run.SensorIdModule = false;
   m_guiBusy = 0;
 
   ScanPackageFiles();

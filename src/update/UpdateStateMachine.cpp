@@ -4,6 +4,7 @@
 
 #include "update/RunTexts.h"
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 #include "update/procedures/AirPressureTable.h"
 #include "update/protocol/AsciiNumbers.h"
 #include "update/protocol/CommandTables.h"
@@ -19,33 +20,35 @@ constexpr int32_t kRefusedPauseMs = 1000;
 // to this, so a garbled number cannot freeze the window for hours.
 constexpr int32_t kMaxRequestedPauseMs = 60000;
 
-std::string Clip(std::string_view text, size_t capacity) {
-  return std::string(text.substr(0, capacity));
-}
-bool Contains(std::string_view text, std::string_view part) {
-  return !part.empty() && text.find(part) != std::string_view::npos;
-}
-
 // The CodeEvent that starts the download method of a LoaderKind.
 int32_t DownloadCodeOf(int loaderKind) {
-  static constexpr int32_t kCodes[] = {10023, 10043, 10050, 10051, 10052, 10040, 10046, 10050};
+  static constexpr int32_t kCodes[] = {
+      codes::kOwnDownload,        // 0 the instrument's own download
+      codes::kDownloadTiTxt,      // 1 TXT
+      codes::kDownloadWinCe,      // 2 EXE
+      codes::kDownloadHex,        // 3 HEX
+      codes::kDownloadBin,        // 4 BIN
+      codes::kBootLoaderCommand,  // 5 the menu download
+      codes::kDownloadInLoader,   // 6 the loader retry
+      codes::kDownloadWinCe,      // 7 the Windows CE image
+  };
   return loaderKind >= 0 && loaderKind < static_cast<int>(std::size(kCodes)) ? kCodes[loaderKind] : 0;
 }
 
 bool IsDownloadCode(int32_t code) {
   switch (code) {
-    case 10021:
-    case 10022:
-    case 10023:
-    case 10024:
-    case 10025:
-    case 10030:
-    case 10043:
-    case 10046:
-    case 10047:
-    case 10050:
-    case 10051:
-    case 10052:
+    case codes::kFailedWithRetry:
+    case codes::kOutsideLoadDone:
+    case codes::kOwnDownload:
+    case codes::kSecondStage:
+    case codes::kTerminalProgramming:
+    case codes::kOutsideLoader:
+    case codes::kDownloadTiTxt:
+    case codes::kDownloadInLoader:
+    case codes::kFailedNoRetry:
+    case codes::kDownloadWinCe:
+    case codes::kDownloadHex:
+    case codes::kDownloadBin:
       return true;
     default:
       return false;
@@ -55,35 +58,35 @@ bool IsDownloadCode(int32_t code) {
 }  // namespace
 
 core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event) {
-  if (event.kind == core::kKeyEvent && event.code == 13) {
+  if (event.kind == core::kKeyEvent && event.code == keys::kReturn) {
     if (m_settings.FixedPort) m_portsInUse = 1;
-    m_identStep = m_startMode == 1 ? 1 : 0;
-    m_nextCommand = std::string(kDownloadCommand);
+    m_run.IdentStep = m_startMode == 1 ? 1 : 0;
+    m_run.NextCommand = std::string(kDownloadCommand);
     m_parser.ClearFrameSeen();
-    m_labKey = 0;
-    m_runClosed = false;
-    m_portErrorSeen = false;
-    m_sensorModule = false;
+    m_run.LabKey = 0;
+    m_run.RunClosed = false;
+    m_run.PortErrorSeen = false;
+    m_run.SensorIdModule = false;
     // An earlier instrument's unknown version must not steer this one's
     // download.
-    m_versionUnknown = false;
-    m_firstLoadDone = false;
-    m_winCeHandOver = false;
+    m_run.VersionUnknown = false;
+    m_run.FirstLoadDone = false;
+    m_run.WinCeHandOver = false;
     m_deviceRecord = DeviceRecord{};
     m_view.SetEnabled(Control::OkBitBtn, false);
     m_secTimer->SetEnabled(false);
     SetProgressPosition(0);
-    m_runSlot = m_timerSlots.StopSlot(m_runSlot);
-    m_runSlot = m_timerSlots.StartSlot(kRunSlotMs);
+    m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
+    m_run.RunSlot = m_timerSlots.StartSlot(kRunSlotMs);
     m_view.SetVisible(Control::WaitPanel, true);
-    m_baudIndex = -1;
-    m_identCmd = 0;
-    m_airPressureIndex = kNoAirPressure;
+    m_run.BaudIndex = -1;
+    m_run.IdentCmd = 0;
+    m_run.AirPressureIndex = kNoAirPressure;
     SearchStep(1);
     return core::ClearEvent();
   }
   if (event.kind == core::kTimerEvent) {
-    if (m_runSlot <= 0 || event.code != m_runSlot) return event;
+    if (m_run.RunSlot <= 0 || event.code != m_run.RunSlot) return event;
     RunSlotExpired();
     return core::ClearEvent();
   }
@@ -92,53 +95,53 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
   const int32_t code = event.code;
   const char* text = event.text.Text() ? event.text.Text() : "";
   switch (code) {
-    case 10000:
+    case codes::kDataArrived:
       ParseReceived(event.text.Number());
       return core::ClearEvent();
-    case 10010:
-    case 10040:
+    case codes::kAcknowledged:
+    case codes::kBootLoaderCommand:
       Acknowledged();
       return core::ClearEvent();
-    case 23:
-    case 203:
-    case 2013:
-    case 20:
-    case 200:
-    case 2010:
-    case 21:
-    case 201:
-    case 2011:
+    case codes::kAnswerPcbNumber:
+    case codes::kAnswerPcbNumber2:
+    case codes::kAnswerSensorPcbNumber:
+    case codes::kAnswerIdentNumber:
+    case codes::kAnswerIdentNumber2:
+    case codes::kAnswerSensorIdentNumber:
+    case codes::kAnswerSoftwareVersion:
+    case codes::kAnswerSoftwareVersion2:
+    case codes::kAnswerStartupVersion:
       IdentificationAnswer(code, text);
       return core::ClearEvent();
-    case 25:
-    case 205:
+    case codes::kAnswerSerialNumber:
+    case codes::kAnswerSerialNumber2:
       SerialNumberArrived(text);
       return core::ClearEvent();
-    case 30:
-    case 31:
-    case 208:
-    case 262:
-    case 920:
-    case 1131:
-    case 1132:
-    case 10042:
-    case 10044:
+    case codes::kAnswerSetClockSeconds:
+    case codes::kAnswerFinished:
+    case codes::kAnswerTerminalVariant:
+    case codes::kAnswerSensorIdModule:
+    case codes::kAnswerAirPressureQuery:
+    case codes::kAnswerPause:
+    case codes::kAnswerBottlexNotReady:
+    case codes::kLoaderFrame:
+    case codes::kLoaderByte:
       SpecialAnswer(code, event);
       return core::ClearEvent();
-    case 10021:
-    case 10047:
+    case codes::kFailedWithRetry:
+    case codes::kFailedNoRetry:
       ReportFailure(code);
       return core::ClearEvent();
-    case 10023:
+    case codes::kOwnDownload:
       StartOwnDownload();
       return core::ClearEvent();
-    case 10024:
+    case codes::kSecondStage:
       SecondStage();
       return core::ClearEvent();
-    case 10043:
+    case codes::kDownloadTiTxt:
       HandOverTiTxt();
       return core::ClearEvent();
-    case 10046:
+    case codes::kDownloadInLoader:
       HandOverInLoader();
       return core::ClearEvent();
     default:
@@ -154,56 +157,56 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
 }
 
 void TUpdateForm::Acknowledged() {
-  if (m_identStep == 0) {
+  if (m_run.IdentStep == 0) {
     SendToDevice(kFirstCommand);
-    m_timerSlots.RestartSlot(m_runSlot);
+    m_timerSlots.RestartSlot(m_run.RunSlot);
   }
-  if (m_identStep == 1) {
-    SendToDevice(IdentificationQuery(m_identCmd));
-    m_timerSlots.RestartSlot(m_runSlot);
-    m_identCmd = 1;
+  if (m_run.IdentStep == 1) {
+    SendToDevice(IdentificationQuery(m_run.IdentCmd));
+    m_timerSlots.RestartSlot(m_run.RunSlot);
+    m_run.IdentCmd = 1;
   }
-  if (m_identStep == 2 && !m_runClosed) {
+  if (m_run.IdentStep == 2 && !m_run.RunClosed) {
     if (m_deviceRecord.FirstFile.size() > 3) {
-      AppendMemo(Text(RunText::Programming, m_settings.Language));
+      AppendMemo(texts::kProgramming.In(m_settings.Language));
       // The outside loaders are not part of this version.
-      EndRunAtMissingStep(10030, true);
+      EndRunAtMissingStep(codes::kOutsideLoader, true);
     } else {
-      m_identStep = 4;
+      m_run.IdentStep = 4;
     }
   }
-  if (m_identStep == 3 && !m_runClosed) m_queue.PostCode(10023);
-  if (m_identStep == 4 && !m_runClosed) m_queue.PostCode(10030);
-  if (m_identStep == 5 && !m_runClosed) m_queue.PostCode(10024);
-  if (m_identStep == 6 && !m_runClosed) m_queue.PostCode(10025);
-  if (m_identStep == 7 && !m_runClosed) m_queue.PostCode(10024);
-  ++m_identStep;
+  if (m_run.IdentStep == 3 && !m_run.RunClosed) m_queue.PostCode(codes::kOwnDownload);
+  if (m_run.IdentStep == 4 && !m_run.RunClosed) m_queue.PostCode(codes::kOutsideLoader);
+  if (m_run.IdentStep == 5 && !m_run.RunClosed) m_queue.PostCode(codes::kSecondStage);
+  if (m_run.IdentStep == 6 && !m_run.RunClosed) m_queue.PostCode(codes::kTerminalProgramming);
+  if (m_run.IdentStep == 7 && !m_run.RunClosed) m_queue.PostCode(codes::kSecondStage);
+  ++m_run.IdentStep;
 }
 
 void TUpdateForm::IdentificationAnswer(int32_t code, const char* text) {
   DeviceRecord& record = m_deviceRecord;
   switch (code) {
-    case 23:
-    case 203:
-    case 2013:
+    case codes::kAnswerPcbNumber:
+    case codes::kAnswerPcbNumber2:
+    case codes::kAnswerSensorPcbNumber:
       record.DeviceText = Clip(text, DeviceRecord::kDeviceTextCapacity);
-      m_timerSlots.RestartSlot(m_runSlot);
-      SendToDevice(IdentificationQuery(m_identCmd));
-      m_identCmd = 2;
+      m_timerSlots.RestartSlot(m_run.RunSlot);
+      SendToDevice(IdentificationQuery(m_run.IdentCmd));
+      m_run.IdentCmd = 2;
       return;
-    case 20:
-    case 200:
-    case 2010:
+    case codes::kAnswerIdentNumber:
+    case codes::kAnswerIdentNumber2:
+    case codes::kAnswerSensorIdentNumber:
       record.IdentNumber = Clip(text, DeviceRecord::kIdentNumberCapacity);
-      if (m_settings.NoVersionTest && m_identCmd == 2) {
+      if (m_settings.NoVersionTest && m_run.IdentCmd == 2) {
         record.SoftwareVersion = "1.00";
-        m_identCmd = 3;
+        m_run.IdentCmd = 3;
       }
-      SendToDevice(IdentificationQuery(m_identCmd));
-      m_timerSlots.RestartSlot(m_runSlot);
-      m_identCmd = 3;
+      SendToDevice(IdentificationQuery(m_run.IdentCmd));
+      m_timerSlots.RestartSlot(m_run.RunSlot);
+      m_run.IdentCmd = 3;
       return;
-    case 2011:
+    case codes::kAnswerStartupVersion:
       if (m_loaderKind == 2) {
         record.StartupVersionInDevice = VersionThousandths(text);
         return;
@@ -215,31 +218,31 @@ void TUpdateForm::IdentificationAnswer(int32_t code, const char* text) {
   // 21, 201, and 2011 outside LoaderKind 2: the software version.
   const std::string version = Clip(text, DeviceRecord::kVersionTextCapacity);
   record.SoftwareVersion = version;
-  if (Contains(version, "X.XX")) m_versionUnknown = true;
+  if (Contains(version, "X.XX")) m_run.VersionUnknown = true;
   record.DeviceVersion = VersionThousandths(version);
   const size_t comma = version.find(',');
   if (comma != std::string::npos)
     record.DeviceVersion2 = VersionThousandths(std::string_view(version).substr(comma + 1));
-  m_timerSlots.RestartSlot(m_runSlot);
+  m_timerSlots.RestartSlot(m_run.RunSlot);
   if (record.DeviceVersion >= 64 || Contains(version, "Y.YY")) {
-    SendToDevice(IdentificationQuery(m_identCmd));
+    SendToDevice(IdentificationQuery(m_run.IdentCmd));
   } else {
     // No serial number is asked for: a blank stands in for it.
-    m_queue.PostCode(205, " ");
+    m_queue.PostCode(codes::kAnswerSerialNumber2, " ");
   }
-  m_identCmd = 4;
+  m_run.IdentCmd = 4;
 }
 
 void TUpdateForm::SerialNumberArrived(const char* text) {
   DeviceRecord& record = m_deviceRecord;
   record.SerialNumber = Clip(text, DeviceRecord::kSerialNumberCapacity);
-  m_airPressureIndex = LookUpAirPressure(record.IdentNumber, record.SerialNumber, record.DeviceVersion);
-  m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+  m_run.AirPressureIndex = LookUpAirPressure(record.IdentNumber, record.SerialNumber, record.DeviceVersion);
+  m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
   // A serial number from no known instrument (a stray line) must not leave
   // the program without any port.
-  for (int i = 0; m_devicePort >= 0 && i < PortTableSize(); ++i) {
+  for (int i = 0; m_run.DevicePort >= 0 && i < PortTableSize(); ++i) {
     serial::TComPort* port = Port(i);
-    if (port && i != m_devicePort) port->Close();
+    if (port && i != m_run.DevicePort) port->Close();
   }
   if (PrepareDownload() == 1) {
     m_queue.PostCode(DownloadCodeOf(m_loaderKind));
@@ -248,10 +251,10 @@ void TUpdateForm::SerialNumberArrived(const char* text) {
   m_startMode = m_configuredStartMode;
   m_wait.DelayTime(kRefusedPauseMs, false);
   ClearDeviceFields();
-  m_runClosed = true;
+  m_run.RunClosed = true;
   m_view.SetEnabled(Control::OkBitBtn, true);
   SendClosingCommand();
-  m_identCmd = 0;
+  m_run.IdentCmd = 0;
 }
 
 void TUpdateForm::SendClosingCommand() {
@@ -265,74 +268,73 @@ void TUpdateForm::SpecialAnswer(int32_t code, core::Event event) {
   const char* text = event.text.Text() ? event.text.Text() : "";
   const int language = m_settings.Language;
   switch (code) {
-    case 30:
+    case codes::kAnswerSetClockSeconds:
       if (m_startMode != 2) {
-        AppendMemo(Text(RunText::StoringData, language));
+        AppendMemo(texts::kStoringData.In(language));
         m_wait.DelayTime(kRefusedPauseMs, false);
       }
       if (m_startMode == 2) {
-        m_identStep = 8;
+        m_run.IdentStep = 8;
         FinishRun(0);
       } else {
         SetInstrumentClock(1);
       }
       return;
-    case 31:
-      m_identStep = 8;
+    case codes::kAnswerFinished:
+      m_run.IdentStep = 8;
       FinishRun(0);
       return;
-    case 208:
+    case codes::kAnswerTerminalVariant:
       m_deviceRecord.TerminalVariant = text[0];
       SendToDevice(kReplyTo208);
       return;
-    case 262:
-      m_sensorModule = true;
+    case codes::kAnswerSensorIdModule:
+      m_run.SensorIdModule = true;
       return;
-    case 920:
+    case codes::kAnswerAirPressureQuery:
       // 920 comes twice for a line with a value: once with the text, once
       // with the value; both count.
       if (Contains(m_deviceRecord.IdentNumber, "20363") && m_deviceRecord.DeviceVersion < 1050) {
         SendToDevice(kReplyTo920);
       } else {
-        ++m_identStep;
-        m_queue.PostCode(10023);
-        m_searchFailures = 0;
+        ++m_run.IdentStep;
+        m_queue.PostCode(codes::kOwnDownload);
+        m_run.SearchFailures = 0;
       }
       return;
-    case 1131: {
-      m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+    case codes::kAnswerPause: {
+      m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
       const int32_t pause = std::min(AsciiToLong(text), kMaxRequestedPauseMs);
       m_wait.DelayTime(pause, false);
       return;
     }
-    case 1132:
-      m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+    case codes::kAnswerBottlexNotReady:
+      m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
       m_view.SetVisible(Control::WaitPanel, false);
-      m_runClosed = true;
+      m_run.RunClosed = true;
       m_view.SetEnabled(Control::OkBitBtn, true);
-      if (m_view.MessageBox(Text(RunText::BottlexNotInUpdateMode, language),
-                            Text(RunText::CaptionInfo, language), MessageIcon::Question,
-                            MessageButtons::YesNo) == MessageResult::Yes) {
+      if (m_view.MessageBox(texts::kBottlexNotInUpdateMode.In(language), texts::kCaptionInfo.In(language),
+                            MessageIcon::Question, MessageButtons::YesNo) == MessageResult::Yes) {
         const std::string_view command = SearchCommand(m_startMode);
         Broadcast(command);
         LogLine(std::string(command));
-        m_identStep = 0;
+        m_run.IdentStep = 0;
         m_view.SetVisible(Control::WaitPanel, true);
         m_view.SetEnabled(Control::OkBitBtn, false);
-        m_identCmd = 0;
+        m_run.IdentCmd = 0;
       }
       return;
-    case 10042:
-      m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+    case codes::kLoaderFrame:
+      m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
       m_deviceRecord.BootloaderId = Clip(text, DeviceRecord::kBootKennCapacity);
       // The programming from the boot loader is not part of this version;
       // a loader that goes on answering is told about once.
-      if (!m_runClosed) EndRunAtMissingStep(code, false);
+      if (!m_run.RunClosed) EndRunAtMissingStep(code, false);
       return;
-    case 10044:
-      m_runSlot = m_timerSlots.StopSlot(m_runSlot);
-      m_labKey = static_cast<uint8_t>(event.text.Number());
-      if (!m_runClosed) EndRunAtMissingStep(code, false);
+    case codes::kLoaderByte:
+      m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
+      m_run.LabKey = static_cast<uint8_t>(event.text.Number());
+      if (!m_run.RunClosed) EndRunAtMissingStep(code, false);
       return;
     default:
       return;
@@ -340,29 +342,26 @@ void TUpdateForm::SpecialAnswer(int32_t code, core::Event event) {
 }
 
 void TUpdateForm::EndRunAtMissingStep(int32_t code, bool tellInstrument) {
-  m_runSlot = m_timerSlots.StopSlot(m_runSlot);
+  m_run.RunSlot = m_timerSlots.StopSlot(m_run.RunSlot);
   const int language = m_settings.Language;
   std::string message;
   std::string detail = std::to_string(code);
-  if (code == 10042) {
-    message = Text(RunText::BootLoaderFrameSeen, language);
+  if (code == codes::kLoaderFrame) {
+    message = texts::kBootLoaderFrameSeen.In(language);
     detail = m_deviceRecord.BootloaderId;
-  } else if (code == 10044) {
-    message = Text(RunText::BootLoaderByteSeen, language);
+  } else if (code == codes::kLoaderByte) {
+    message = texts::kBootLoaderByteSeen.In(language);
     char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", m_labKey);
+    std::snprintf(hex, sizeof hex, "0x%02X", m_run.LabKey);
     detail = hex;
   } else {
-    message = Text(RunText::StepNotAvailable, language);
+    message = texts::kStepNotAvailable.In(language);
   }
-  message = FillPlaceholders(message);
-  const size_t at = message.find("CODE");
-  if (at != std::string::npos) message.replace(at, 4, detail);
-  m_view.MemoAppend(message);
-  if (tellInstrument && m_devicePort >= 0) SendClosingCommand();
+  m_view.MemoAppend(ReplaceFirst(FillPlaceholders(message), "CODE", detail));
+  if (tellInstrument && m_run.DevicePort >= 0) SendClosingCommand();
   m_startMode = m_configuredStartMode;
-  m_runClosed = true;
-  m_identCmd = 0;
+  m_run.RunClosed = true;
+  m_run.IdentCmd = 0;
   m_view.SetVisible(Control::WaitPanel, false);
   m_view.SetEnabled(Control::OkBitBtn, true);
 }

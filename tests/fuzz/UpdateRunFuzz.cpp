@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Instrument instrument(*ports.Line(1));
   update::TUpdateForm form(host, ports, view, environment);
   if (!form.FormCreate()) std::abort();
-  form.SetDebugMode((data[0] & 4) != 0);
+  form.SetServiceFlags({.DebugMode = (data[0] & 4) != 0});
   form.OkBitBtnClick();
 
   size_t at = 1;

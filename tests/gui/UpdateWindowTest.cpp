@@ -173,7 +173,7 @@ TEST(UpdateWindowTest, Latin1TextsAndTheViewState) {
 struct KeyCounter {
   int keys = 0;
   core::Event Handle(core::EventQueue&, core::Event event) {
-    if (event.kind == core::kKeyEvent && event.code == 13) {
+    if (event.kind == core::kKeyEvent && event.code == core::keys::kReturn) {
       ++keys;
       return core::ClearEvent();
     }

@@ -75,7 +75,7 @@ TEST_F(UpdateHandOverTest, A2xxImageWithoutUpperPartReachesTheSuccessText) {
   EXPECT_EQ(Caption(Control::SWStaticText), "1.01");
   EXPECT_FALSE(m_view.Enabled(Control::OkBitBtn));
   EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
-  EXPECT_GE(form.IdentStep(), 8);
+  EXPECT_GE(form.Run().IdentStep, 8);
   EXPECT_EQ(form.ProgressPosition(), 0);
   EXPECT_EQ(MemoContaining("The download may last up to 2 minutes !").size(), 1u);
 }
@@ -96,7 +96,7 @@ TEST_F(UpdateHandOverTest, ABarometricInstrumentGetsItsAirPressureAfterTheDownlo
   EXPECT_TRUE(FlashHoldsImage(meter.Flash(), image));
   // The pressure, then the closing command three times in all.
   EXPECT_EQ(ProgramSessions(meter).back(), (Strings{"A.1000", "A.6162#961.7", "A.1121", "A.1121", "A.1121"}));
-  EXPECT_EQ(form.AirPressureIndex(), -1);
+  EXPECT_EQ(form.Run().AirPressureIndex, -1);
 }
 
 TEST_F(UpdateHandOverTest, AnImageWithAnUpperPartIsErasedFromTheEraseTopOfTheDeviceEntry) {

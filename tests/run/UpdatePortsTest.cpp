@@ -29,7 +29,7 @@ struct FarEnd : platform::sim::SimLinePeer {
 struct DataEvents {
   std::vector<int32_t> coms;
   core::Event Handle(core::EventQueue&, core::Event event) {
-    if (event.kind == core::kCodeEvent && event.code == 10000) {
+    if (event.kind == core::kCodeEvent && event.code == core::codes::kDataArrived) {
       coms.push_back(event.text.Number());
       return core::ClearEvent();
     }

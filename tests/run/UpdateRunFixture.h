@@ -135,7 +135,7 @@ class UpdateRunTest : public ::testing::Test {
     m_form = std::make_unique<update::TUpdateForm>(m_host, m_ports, m_view,
                                                    testing_support::MakeEnvironment(m_folder.Path()));
     EXPECT_TRUE(m_form->FormCreate());
-    m_form->SetDebugMode(m_debug);
+    m_form->SetServiceFlags({.DebugMode = m_debug});
     if (m_standInDownload)
       m_form->Queue().Subscribe(core::MakeHandler<&UpdateRunTest::DownloadStandIn>(this));
     return *m_form;
@@ -145,10 +145,12 @@ class UpdateRunTest : public ::testing::Test {
   // run decides on is recorded instead of carried out, and the run ends as
   // after a failure without retry (closing command, abort text, OK free).
   core::Event DownloadStandIn(core::EventQueue&, core::Event event) {
-    if (event.kind != core::kCodeEvent || (event.code != 10023 && event.code != 10043)) return event;
+    if (event.kind != core::kCodeEvent ||
+        (event.code != core::codes::kOwnDownload && event.code != core::codes::kDownloadTiTxt))
+      return event;
     m_downloads.push_back(event.code);
     m_form->SendToDevice("A.1121\r\n");
-    m_form->ReportFailure(10047);
+    m_form->ReportFailure(core::codes::kFailedNoRetry);
     return core::ClearEvent();
   }
 
@@ -303,7 +305,7 @@ class DownloadRunTest : public UpdateRunTest {
         return;
       }
       m_host.Time().Post([this] {
-        m_form->Queue().PostKey(27);
+        m_form->Queue().PostKey(core::keys::kEscape);
         m_form->DrainEvents();
       });
     });

@@ -65,11 +65,11 @@ TEST_F(UpdateRunIdentTest, AnUnknownVersionGetsABlankSerialNumber) {
   Run(3000);
   EXPECT_EQ(Commands(1), (Strings{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.1121"}));
   EXPECT_EQ(form.Record().SerialNumber, " ");
-  EXPECT_TRUE(form.VersionUnknown());
+  EXPECT_TRUE(form.Run().VersionUnknown);
   EXPECT_EQ(form.Record().DeviceVersion, 0);
-  EXPECT_EQ(form.SensorMode(), 2) << "command set 5 downloads as sensor mode 2";
+  EXPECT_EQ(form.Run().SensorMode, 2) << "command set 5 downloads as sensor mode 2";
   EXPECT_TRUE(m_view.boxes.empty()) << "any package version passes an unknown one";
-  EXPECT_EQ(m_downloads, (std::vector<int32_t>{10043}));
+  EXPECT_EQ(m_downloads, (std::vector<int32_t>{core::codes::kDownloadTiTxt}));
 }
 
 TEST_F(UpdateRunIdentTest, StartupVersionAnswerDependsOnTheLoaderKind) {
@@ -103,7 +103,7 @@ TEST_F(UpdateRunIdentTest, StartupVersionAnswerDependsOnTheLoaderKind) {
   ASSERT_EQ(m_view.boxes.size(), 1u);
   EXPECT_EQ(m_view.boxes[0].text, "No valid software version !!");
   EXPECT_EQ(MemoContaining("The software version1.23 in your device is more up to date").size(), 1u);
-  EXPECT_TRUE(form.RunClosed());
+  EXPECT_TRUE(form.Run().RunClosed);
   EXPECT_EQ(Caption(Control::NameStaticText), "") << "a refused instrument's fields are cleared";
 }
 
@@ -120,8 +120,8 @@ TEST_F(UpdateRunIdentTest, ASecondRunUsesTheDevicePortOnly) {
   EXPECT_EQ(com1.chunks.size(), before) << "the closed port hears nothing";
   EXPECT_EQ(Commands(2).size(), 14u);
   EXPECT_EQ(Commands(2)[7], "A.1111");
-  EXPECT_EQ(form.DevicePort(), 1);
-  EXPECT_EQ(m_downloads, (std::vector<int32_t>{10043, 10043}));
+  EXPECT_EQ(form.Run().DevicePort, 1);
+  EXPECT_EQ(m_downloads, (std::vector<int32_t>{core::codes::kDownloadTiTxt, core::codes::kDownloadTiTxt}));
 }
 
 TEST_F(UpdateRunIdentTest, AnInstrumentThatAsksForAPauseBlocksTheWindow) {
@@ -138,7 +138,7 @@ TEST_F(UpdateRunIdentTest, AnInstrumentThatAsksForAPauseBlocksTheWindow) {
   const uint32_t start = Now();
   Run(200);
   EXPECT_GE(Now() - start, 2500u) << "the wait does not let time be driven from outside";
-  EXPECT_EQ(form.RunSlot(), 0);
+  EXPECT_EQ(form.Run().RunSlot, 0);
   Run(3000);
   EXPECT_EQ(Commands(1), (Strings{"A.1131", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001", "A.1121"}));
   const update::DeviceRecord& r = form.Record();
@@ -148,8 +148,8 @@ TEST_F(UpdateRunIdentTest, AnInstrumentThatAsksForAPauseBlocksTheWindow) {
   EXPECT_EQ(r.SerialNumber, "22220005");
   EXPECT_EQ(r.SoftwareVersion, "1.20");
   EXPECT_EQ(r.DeviceVersion, 1200);
-  EXPECT_EQ(form.SensorMode(), 2);
-  EXPECT_EQ(form.NextCommand(), "A.1230\r\n");
+  EXPECT_EQ(form.Run().SensorMode, 2);
+  EXPECT_EQ(form.Run().NextCommand, "A.1230\r\n");
   EXPECT_EQ(form.StartMode(), 4) << "the run's end restores the configured command set";
 }
 
@@ -187,7 +187,7 @@ TEST_F(UpdateRunIdentTest, ABottlexOutOfUpdateModeIsAskedAbout) {
     EXPECT_EQ(Commands(1), Strings{"A.1111"}) << "no slot runs on after a No";
     EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
     EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
-    EXPECT_EQ(form.RunSlot(), 0);
+    EXPECT_EQ(form.Run().RunSlot, 0);
   }
   m_form.reset();
   m_view = testing_support::RecordingView();
@@ -217,7 +217,7 @@ TEST_F(UpdateRunIdentTest, SpecialAnswers208And262And920) {
   update::TUpdateForm& form = Start("Language=0\r\n", {e});
   PressOk();
   Run(3000);
-  EXPECT_TRUE(form.SensorModule());
+  EXPECT_TRUE(form.Run().SensorIdModule);
   EXPECT_EQ(form.Record().TerminalVariant, '0');
   const Strings commands = Commands(1);
   EXPECT_NE(std::find(commands.begin(), commands.end(), "A.1220"), commands.end());
@@ -234,8 +234,8 @@ TEST_F(UpdateRunIdentTest, Answer920FromAnotherInstrumentGoesOnToTheDownload) {
   PressOk();
   Run(3000);
   ASSERT_FALSE(m_downloads.empty());
-  EXPECT_EQ(m_downloads[0], 10023) << "the instrument's own download comes first";
-  EXPECT_EQ(form.SearchFailures(), 0);
+  EXPECT_EQ(m_downloads[0], core::codes::kOwnDownload) << "the instrument's own download comes first";
+  EXPECT_EQ(form.Run().SearchFailures, 0);
   EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
 }
 

@@ -17,17 +17,17 @@ TEST_F(UpdateRunLineTest, OnlyAFinalAcknowledgementFixesTheDevicePort) {
   Tap(2);
   update::TUpdateForm& form = Start("Language=0\r\n", {PhMeterEntry()});
   Send(1, "A.1!x\r\n");
-  EXPECT_EQ(form.DevicePort(), -1);
-  EXPECT_EQ(form.IdentStep(), 0);
+  EXPECT_EQ(form.Run().DevicePort, -1);
+  EXPECT_EQ(form.Run().IdentStep, 0);
   Send(2, "A.1111!\r\n");
-  EXPECT_EQ(form.DevicePort(), 1);
-  EXPECT_EQ(form.DeviceComIndex(), 1);
+  EXPECT_EQ(form.Run().DevicePort, 1);
+  EXPECT_EQ(form.Run().DeviceComIndex, 1);
   EXPECT_EQ(m_view.panels[1], "Com2");
-  EXPECT_EQ(form.IdentStep(), 1) << "the acknowledgement drove the sequencer";
+  EXPECT_EQ(form.Run().IdentStep, 1) << "the acknowledgement drove the sequencer";
   EXPECT_EQ(form.FillPlaceholders("an COM X"), "an COM 2");
   // The other port's answers no longer count, nor reach the half lines.
   Send(1, "A.1111!\r\nI.2");
-  EXPECT_EQ(form.IdentStep(), 1);
+  EXPECT_EQ(form.Run().IdentStep, 1);
   EXPECT_EQ(form.Parser().AccumulatedCount(), 0u);
   EXPECT_FALSE(MemoContaining("bytes ignored").empty());
 }
@@ -37,7 +37,7 @@ TEST_F(UpdateRunLineTest, AStraySerialNumberClosesNoPort) {
   Tap(2);
   update::TUpdateForm& form = Start("Language=0\r\n", {PhMeterEntry()});
   Send(2, "I.25#123\r\n");
-  EXPECT_EQ(form.DevicePort(), -1);
+  EXPECT_EQ(form.Run().DevicePort, -1);
   EXPECT_EQ(form.Record().SerialNumber, "123");
   EXPECT_TRUE(m_ports.Line(1)->PortOpen());
   EXPECT_TRUE(m_ports.Line(2)->PortOpen());
@@ -50,8 +50,8 @@ TEST_F(UpdateRunLineTest, AFramingErrorOutsideARunChangesNothingButTheFlag) {
   com1.SetFormat(
       platform::sim::LineFormat{1200, 8, platform::sim::Parity::None, platform::sim::StopBits::One});
   Send(1, std::string(1, '\0'));
-  EXPECT_TRUE(form.PortErrorSeen());
-  EXPECT_EQ(form.BaudIndex(), -1);
+  EXPECT_TRUE(form.Run().PortErrorSeen);
+  EXPECT_EQ(form.Run().BaudIndex, -1);
   EXPECT_EQ(m_view.panels[2], "");
 }
 
@@ -72,17 +72,18 @@ TEST_F(UpdateRunLineTest, WhatTheStateMachineDoesNotActOnPassesUnchanged) {
   Tap(1);
   update::TUpdateForm& form = Start("Language=0\r\n", {PhMeterEntry()});
   PressOk();
-  ASSERT_GT(form.RunSlot(), 0);
-  const int other = form.RunSlot() == 1 ? 2 : 1;
-  for (core::Event event :
-       {core::Event{core::kTimerEvent, 0, other, {}}, core::Event{core::kCodeEvent, 0, 10011, {}},
-        core::Event{core::kCodeEvent, 0, 10012, {}}, core::Event{core::kCodeEvent, 0, 4711, {}},
-        core::Event{core::kKeyEvent, 0, 27, {}}}) {
+  ASSERT_GT(form.Run().RunSlot, 0);
+  const int other = form.Run().RunSlot == 1 ? 2 : 1;
+  for (core::Event event : {core::Event{core::kTimerEvent, 0, other, {}},
+                            core::Event{core::kCodeEvent, 0, core::codes::kAnswerLine, {}},
+                            core::Event{core::kCodeEvent, 0, core::codes::kRejected, {}},
+                            core::Event{core::kCodeEvent, 0, 4711, {}},
+                            core::Event{core::kKeyEvent, 0, core::keys::kEscape, {}}}) {
     EXPECT_EQ(form.UpdateStateMachine(form.Queue(), event), event) << event.kind << " " << event.code;
   }
-  const core::Event mine{core::kTimerEvent, 0, form.RunSlot(), {}};
+  const core::Event mine{core::kTimerEvent, 0, form.Run().RunSlot, {}};
   EXPECT_EQ(form.UpdateStateMachine(form.Queue(), mine), core::ClearEvent());
-  EXPECT_EQ(form.BaudIndex(), 1) << "the run slot's expiry tried the next rate";
+  EXPECT_EQ(form.Run().BaudIndex, 1) << "the run slot's expiry tried the next rate";
 }
 
 }  // namespace

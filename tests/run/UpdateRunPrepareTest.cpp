@@ -157,14 +157,18 @@ TEST_F(VersionRules, ANewerInstrumentIsRefusedUnlessVersionsAreNotChecked) {
   EXPECT_EQ(m_view.boxes[0].text, "keine g\xFCltige Software-Version !!");
   ASSERT_EQ(MemoContaining("Die Software-Version1.30 in Ihrem Ger\xE4t ist aktueller").size(), 1u);
 
-  form.SetVersionCheck(0);
+  update::ServiceFlags flags = form.Service();
+  flags.VersionCheck = 0;
+  form.SetServiceFlags(flags);
   form.Record().FileVersionText.clear();
   EXPECT_EQ(form.PrepareDownload(), 1);
   EXPECT_EQ(form.Record().DeviceVersion, 1200);
-  EXPECT_TRUE(form.SameVersionConfirmed());
+  EXPECT_TRUE(form.Run().SameVersionConfirmed);
 
-  form.SetVersionCheck(1);
-  form.SetAnyFileMode(1, "OTHER.TXT");
+  flags.VersionCheck = 1;
+  flags.AnyFileMode = 1;
+  flags.ChosenFile = "OTHER.TXT";
+  form.SetServiceFlags(flags);
   Identified("22001.001", "23001.000", "1.30");
   EXPECT_EQ(form.PrepareDownload(), 1);
   EXPECT_EQ(form.Record().MainFile, "OTHER.TXT");
@@ -176,7 +180,7 @@ TEST_F(VersionRules, TheSameVersionIsOfferedForConfirmation) {
   Identified("22001.001", "23001.000", "1.20");
   m_view.answers = {MessageResult::Yes, MessageResult::No};
   EXPECT_EQ(form.PrepareDownload(), 1);
-  EXPECT_TRUE(form.SameVersionConfirmed());
+  EXPECT_TRUE(form.Run().SameVersionConfirmed);
   EXPECT_EQ(form.Record().SameVersionAccepted, 1);
   ASSERT_EQ(m_view.boxes.size(), 1u);
   EXPECT_EQ(m_view.boxes[0].text,
@@ -185,7 +189,7 @@ TEST_F(VersionRules, TheSameVersionIsOfferedForConfirmation) {
   EXPECT_EQ(m_view.boxes[0].buttons, MessageButtons::YesNo);
   form.Record().FileVersionText.clear();
   EXPECT_EQ(form.PrepareDownload(), 0);
-  EXPECT_FALSE(form.SameVersionConfirmed());
+  EXPECT_FALSE(form.Run().SameVersionConfirmed);
 }
 
 TEST_F(VersionRules, AnOlderOrUnknownInstrumentPassesWithoutAQuestion) {
@@ -198,7 +202,7 @@ TEST_F(VersionRules, AnOlderOrUnknownInstrumentPassesWithoutAQuestion) {
   Identified("22001.001", "23001.000", "X.XX");
   EXPECT_EQ(form.PrepareDownload(), 1);
   EXPECT_TRUE(m_view.boxes.empty());
-  EXPECT_FALSE(form.SameVersionConfirmed());
+  EXPECT_FALSE(form.Run().SameVersionConfirmed);
 }
 
 TEST_F(VersionRules, ASensorModuleIsWarnedAbout) {
@@ -208,9 +212,9 @@ TEST_F(VersionRules, ASensorModuleIsWarnedAbout) {
   e.progFile3 = "SEC.TXT";
   e.swKenn3 = "SWVER=";
   update::TUpdateForm& form = StartWith({e});
-  form.Queue().PostCode(262);
+  form.Queue().PostCode(core::codes::kAnswerSensorIdModule);
   form.DrainEvents();
-  ASSERT_TRUE(form.SensorModule());
+  ASSERT_TRUE(form.Run().SensorIdModule);
   Identified("22001.001", "23001.000", "1.60,1.90");  // newer main, older second
   m_view.answers = {MessageResult::No};
   EXPECT_EQ(form.PrepareDownload(), 0);
@@ -247,7 +251,7 @@ TEST_F(SensorModes, SensorDataFollowTheCommaAndThePcbGivesTheVariant) {
   EXPECT_EQ(r.DeviceVersion2, 0);
   EXPECT_EQ(r.SerialNumber, "22220003");
   EXPECT_EQ(form.StartMode(), 2);
-  EXPECT_EQ(form.NextCommand(), "");
+  EXPECT_EQ(form.Run().NextCommand, "");
 }
 
 TEST_F(SensorModes, StartModes3And4BecomeSensorModes1And2) {
@@ -255,8 +259,8 @@ TEST_F(SensorModes, StartModes3And4BecomeSensorModes1And2) {
   Identified("22111.004,30503.002", "23051.000,30503.001", "1.40,2.05");
   EXPECT_EQ(form.PrepareDownload(), 1);
   EXPECT_EQ(form.StartMode(), 2);
-  EXPECT_EQ(form.SensorMode(), 1);
-  EXPECT_EQ(form.NextCommand(), "A.1230\r\n");
+  EXPECT_EQ(form.Run().SensorMode, 1);
+  EXPECT_EQ(form.Run().NextCommand, "A.1230\r\n");
 }
 
 TEST_F(SensorModes, WithoutSensorDataTheUserDecides) {
@@ -273,13 +277,13 @@ TEST_F(SensorModes, WithoutSensorDataTheUserDecides) {
   EXPECT_EQ(form.PrepareDownload(), 1);
   const update::DeviceRecord& r = form.Record();
   EXPECT_TRUE(r.ImageByChipId);
-  EXPECT_FALSE(form.SensorPresent());
+  EXPECT_FALSE(form.Run().SensorPresent);
   EXPECT_EQ(r.SoftwareVersion, "X.XX");
   EXPECT_EQ(r.IdentNumber, "23051.0");
   EXPECT_EQ(r.SerialNumber, "XXXXXXXX");
   EXPECT_EQ(r.DisplayName, "First");
-  EXPECT_EQ(form.SensorMode(), 2);
-  EXPECT_EQ(form.NextCommand(), "A.1231\r\n");
+  EXPECT_EQ(form.Run().SensorMode, 2);
+  EXPECT_EQ(form.Run().NextCommand, "A.1231\r\n");
 }
 
 TEST_F(SensorModes, StartMode5KeepsTheNumbersAndDownloadsAsSensorMode2) {
@@ -287,7 +291,7 @@ TEST_F(SensorModes, StartMode5KeepsTheNumbersAndDownloadsAsSensorMode2) {
   Identified("22111.004", "23051.000,30503.001", "1.40");
   EXPECT_EQ(form.PrepareDownload(), 1);
   EXPECT_EQ(form.StartMode(), 0);
-  EXPECT_EQ(form.SensorMode(), 2);
+  EXPECT_EQ(form.Run().SensorMode, 2);
   EXPECT_EQ(form.Record().IdentNumber, "23051.000,30503.001");
 }
 
@@ -327,8 +331,8 @@ TEST_F(UpdateRunPrepareTest, AStartupFileAmongTheExtraFilesIsAnnouncedToTheInstr
   const uint32_t before = Now();
   EXPECT_EQ(form.PrepareDownload(), 1);
   EXPECT_GE(Now() - before, 3000u);
-  EXPECT_EQ(form.StartupFilePosition(), 1);
-  EXPECT_EQ(form.ExtraRunEnd(), 2) << "the run of EXE and DLL files ends before Y.TXT";
+  EXPECT_EQ(form.Run().StartupFilePosition, 1);
+  EXPECT_EQ(form.Run().ExtraRunEnd, 2) << "the run of EXE and DLL files ends before Y.TXT";
   EXPECT_EQ(form.Record().StartupFileVersion, 2000);
   EXPECT_EQ(form.Record().FileVersion, 2000) << "the best version of the run";
   EXPECT_EQ(m_view.panels[3], "Version 2.00");

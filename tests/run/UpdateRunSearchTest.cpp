@@ -45,7 +45,7 @@ TEST_F(UpdateRunSearchTest, FindsTheInstrumentOnTheThirdPortAtTheSecondRate) {
   EXPECT_EQ(com2.Summary(), search);
   EXPECT_EQ(Commands(3), (Strings{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001", "A.1121"}))
       << "nothing sent at 4800 reaches an instrument at 9600 intact";
-  EXPECT_EQ(form.DevicePort(), 2);
+  EXPECT_EQ(form.Run().DevicePort, 2);
   EXPECT_EQ(m_view.panels[1], "Com3");
   EXPECT_EQ(Caption(Control::NameStaticText), "23010.000  [pH Meter]");
   EXPECT_EQ(Caption(Control::SerStaticText), "11110001");
@@ -56,10 +56,10 @@ TEST_F(UpdateRunSearchTest, FindsTheInstrumentOnTheThirdPortAtTheSecondRate) {
   EXPECT_FALSE(m_ports.Line(1)->PortOpen());
   EXPECT_FALSE(m_ports.Line(2)->PortOpen());
   EXPECT_TRUE(m_ports.Line(3)->PortOpen());
-  EXPECT_EQ(form.RunSlot(), 0);
+  EXPECT_EQ(form.Run().RunSlot, 0);
   // The package is newer: the download starts here (a stand-in in these
   // tests).
-  EXPECT_EQ(m_downloads, (std::vector<int32_t>{10043}));
+  EXPECT_EQ(m_downloads, (std::vector<int32_t>{core::codes::kDownloadTiTxt}));
   EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
   EXPECT_FALSE(m_view.Visible(Control::WaitPanel));
   EXPECT_TRUE(m_view.boxes.empty());
@@ -90,7 +90,7 @@ TEST_F(UpdateRunSearchTest, OfTwoInstrumentsTheFirstAcknowledgementWins) {
   update::TUpdateForm& form = Start("Language=0\r\n", {PhMeterEntry()});
   PressOk();
   Run(4000);
-  EXPECT_EQ(form.DevicePort(), 1);
+  EXPECT_EQ(form.Run().DevicePort, 1);
   EXPECT_EQ(m_view.panels[1], "Com2");
   EXPECT_EQ(Commands(1), Strings{"A.1111"}) << "the slower one hears the search only";
   EXPECT_EQ(Commands(2), (Strings{"A.1111", "A.1000", "A.2003", "A.2000", "A.2001", "A.4001", "A.1121"}));
@@ -115,7 +115,7 @@ TEST_F(UpdateRunSearchTest, AFramingErrorMovesOnAndThenTheRateIsRepeated) {
   };
   framingError();
   Run(1600);
-  EXPECT_TRUE(form.PortErrorSeen());
+  EXPECT_TRUE(form.Run().PortErrorSeen);
   EXPECT_EQ(m_view.panels[2], "9600") << "at once, not after the slot period";
   // From now on each expiry repeats 9600.
   Run(20000);
@@ -141,14 +141,14 @@ TEST_F(UpdateRunSearchTest, RomLoaderWakeUpsHintOncePerFailedSearchThenTheProgra
   EXPECT_EQ(m_view.panels[2], "4800");
   RunTo(6300);
   EXPECT_EQ(m_view.panels[2], "BL-Baud");
-  EXPECT_EQ(form.BootStage(), 3);
+  EXPECT_EQ(form.Run().BootStage, 3);
   ASSERT_EQ(m_view.boxes.size(), 1u);
   EXPECT_EQ(m_view.boxes[0].text,
             "Taste ON halten und einschalten.\r\nBest\xE4tigen Sie dies danach mit dem Ok-Button!\r\n");
   EXPECT_EQ(m_view.boxes[0].caption, "Info");
   EXPECT_EQ(m_view.boxes[0].icon, MessageIcon::Information);
   RunTo(12300);
-  EXPECT_EQ(form.BootStage(), 4);
+  EXPECT_EQ(form.Run().BootStage, 4);
   RunTo(19400);
   // The first failure: the message, then a new search by itself.
   ASSERT_GE(m_view.boxes.size(), 2u);
@@ -157,7 +157,7 @@ TEST_F(UpdateRunSearchTest, RomLoaderWakeUpsHintOncePerFailedSearchThenTheProgra
             "Automatische Suche wiederholen mit Ok");
   EXPECT_EQ(m_view.boxes[1].caption, "Fehler");
   EXPECT_EQ(m_view.boxes[1].icon, MessageIcon::Error);
-  EXPECT_EQ(form.SearchFailures(), 1);
+  EXPECT_EQ(form.Run().SearchFailures, 1);
   EXPECT_EQ(m_view.panels[2], "4800");
   EXPECT_TRUE(m_view.Visible(Control::WaitPanel));
   EXPECT_FALSE(m_view.closed);
@@ -188,12 +188,12 @@ TEST_F(UpdateRunSearchTest, TheSecondFailureEndsTheProgramEvenAfterASuccessfulRu
   update::TUpdateForm& form = Start("Language=0\r\nBaud=2,3\r\n", {PhMeterEntry()});
   PressOk();
   RunTo(25000);  // the first search failed (at 24.2 s); the second one is at 4800
-  ASSERT_EQ(form.SearchFailures(), 1);
+  ASSERT_EQ(form.Run().SearchFailures, 1);
   Place(1, PhMeterAt(9600));
   RunTo(34000);
   ASSERT_EQ(form.Record().SerialNumber, "11110001");
   ASSERT_TRUE(m_view.Enabled(Control::OkBitBtn));
-  EXPECT_EQ(form.SearchFailures(), 1) << "a successful run does not forgive the failure";
+  EXPECT_EQ(form.Run().SearchFailures, 1) << "a successful run does not forgive the failure";
   m_rack.Remove(1);
   PressOk();
   Run(30000);
@@ -232,7 +232,7 @@ TEST_F(UpdateRunSearchTest, KindsWithoutASecondSequenceSendNothingForIt) {
   PressOk();
   RunTo(18100);
   EXPECT_EQ(com1.Summary(), (Strings{"4800:\r\n\r\n", "4800:A.1111\r\n", "38400:\r\n"}));
-  EXPECT_EQ(form.BootStage(), 4);
+  EXPECT_EQ(form.Run().BootStage, 4);
   EXPECT_TRUE(m_view.boxes.empty());
 }
 
@@ -260,10 +260,10 @@ TEST_F(UpdateRunSearchTest, AnInstrumentInItsFrameLoaderAnswersTheWakeUp) {
   update::TUpdateForm& form = Start("Language=0\r\nBaud=2\r\n", {entry});
   PressOk();
   Run(7000);
-  EXPECT_EQ(form.DevicePort(), 1);
+  EXPECT_EQ(form.Run().DevicePort, 1);
   EXPECT_EQ(m_view.panels[1], "Com2");
-  EXPECT_TRUE(form.FrameSeen());
-  EXPECT_EQ(form.RunSlot(), 0);
+  EXPECT_TRUE(form.Parser().FrameSeen());
+  EXPECT_EQ(form.Run().RunSlot, 0);
   EXPECT_EQ(form.Record().BootloaderId, "VE720q-BL V1.02");
   ASSERT_EQ(MemoContaining("Boot-Loader (VE720q-BL V1.02)").size(), 1u);
   EXPECT_TRUE(m_view.Enabled(Control::OkBitBtn));
@@ -277,10 +277,10 @@ TEST_F(UpdateRunSearchTest, RomLoaderBytesEndTheSearch) {
   update::TUpdateForm& form = Start("Language=0\r\nBaud=2\r\n", {PhMeterEntry()});
   PressOk();
   Run(8000);
-  EXPECT_EQ(form.LabKey(), 0x90);
+  EXPECT_EQ(form.Run().LabKey, 0x90);
   EXPECT_EQ(m_view.panels[1], "Com1");
   EXPECT_EQ(MemoContaining("(Byte 0x90)").size(), 1u);
-  EXPECT_EQ(form.RunSlot(), 0);
+  EXPECT_EQ(form.Run().RunSlot, 0);
 }
 
 TEST_F(UpdateRunSearchTest, ALoaderThatAnswersQDuringTheSearch) {
@@ -288,7 +288,7 @@ TEST_F(UpdateRunSearchTest, ALoaderThatAnswersQDuringTheSearch) {
   update::TUpdateForm& form = Start("Language=0\r\nBaud=3\r\n", {PhMeterEntry()});
   PressOk();
   Run(3000);
-  EXPECT_EQ(form.LabKey(), 'Q');
+  EXPECT_EQ(form.Run().LabKey, 'Q');
   EXPECT_EQ(m_view.panels[1], "Com3");
   EXPECT_EQ(MemoContaining("(Byte 0x51)").size(), 1u);
 }

@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "core/EventCodes.h"
 #include "core/EventQueue.h"
 #include "update/protocol/LineParser.h"
 
 namespace {
 
 using update::LineParser;
+namespace codes = core::codes;
 
 // What the parser posted, with the text or value each Event carried at the
 // moment it was fetched (as a handler would see it).
@@ -68,15 +70,15 @@ TEST_F(LineParserTest, ALineSplitOverTwoNotificationsGivesOneEvent) {
 
 TEST_F(LineParserTest, AcknowledgementRejectionAndAnswerLineInTheirOrder) {
   EXPECT_TRUE(Feed("A.1000!\r\n").acknowledged);
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(10010), Null(10011)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(codes::kAcknowledged), Null(codes::kAnswerLine)}));
   EXPECT_FALSE(Feed("A.1234?\r\n").acknowledged);
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(10011), Null(10012)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(codes::kAnswerLine), Null(codes::kRejected)}));
   // "!" or "?" count only as the last character.
   EXPECT_FALSE(Feed("A.10!00\r\nC.5?x\r\n").acknowledged);
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(10011), Null(10011)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(codes::kAnswerLine), Null(codes::kAnswerLine)}));
   // A bare "!" line acknowledges without a class.
   EXPECT_TRUE(Feed("!\r\n").acknowledged);
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(10010)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(codes::kAcknowledged)}));
 }
 
 TEST_F(LineParserTest, ParameterTextAfterTheHash) {
@@ -90,7 +92,8 @@ TEST_F(LineParserTest, DollarValueGivesASecondEventWithTheValue) {
   EXPECT_EQ(parser.LastAnswerNumber(), 920);
   EXPECT_FLOAT_EQ(parser.LastAnswerValue(), 1013.5f);
   Feed("A.1131$ -12.25!\r\n");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Value(1131, -12.25f), Null(10010), Null(10011)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Value(1131, -12.25f), Null(codes::kAcknowledged),
+                                          Null(codes::kAnswerLine)}));
 }
 
 TEST_F(LineParserTest, EveryEventOfAChunkKeepsItsOwnTextAndValue) {
@@ -109,13 +112,14 @@ TEST_F(LineParserTest, NulArrivesAsABlankAndUnclassifiedLinesAreOnlyLogged) {
 
 TEST_F(LineParserTest, FramesOfEachMarkerGiveTheirBody) {
   Feed("\x68\x30\x30\x68zz\x1D" "ABC\x0Cyy\x16");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Text(10042, "ABC")}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Text(codes::kLoaderFrame, "ABC")}));
   EXPECT_EQ(parser.AccumulatedCount(), 0u);
   EXPECT_TRUE(parser.FrameSeen());
 
   parser.ClearFrameSeen();
   Feed("\x68\x31\x31\x68\x1E" "V1.2\x0A\x16\x68\x2C\x2C\x68\x19Q9\x0C\x16");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Text(10042, "V1.2"), Text(10042, "Q9")}));
+  EXPECT_EQ(Drain(),
+            (std::vector<Posted>{Text(codes::kLoaderFrame, "V1.2"), Text(codes::kLoaderFrame, "Q9")}));
   EXPECT_TRUE(parser.FrameSeen());
 }
 
@@ -123,29 +127,30 @@ TEST_F(LineParserTest, AFrameWaitsForItsStopByte) {
   Feed("\x68\x30\x30\x68\x1D" "AB");
   EXPECT_TRUE(Drain().empty()) << "the Q-rule must not fire while a frame is open";
   Feed("C\x0C\x16");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Text(10042, "ABC")}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Text(codes::kLoaderFrame, "ABC")}));
 }
 
 TEST_F(LineParserTest, LoaderBytesAreSignExtended) {
   Feed("\x90");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(10044, -112)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(codes::kLoaderByte, -112)}));
   EXPECT_TRUE(parser.FrameSeen());
   Feed("xxQ");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(10044, 81)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(codes::kLoaderByte, 81)}));
   // 0x90 wins over an earlier "Q".
   Feed("Q\x90");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(10044, -112)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(codes::kLoaderByte, -112)}));
 }
 
 TEST_F(LineParserTest, APartialLineWithAQIsTakenAsALoaderByte) {
   Feed("I.2000#Q");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(10044, 81)}));
+  EXPECT_EQ(Drain(), (std::vector<Posted>{Number(codes::kLoaderByte, 81)}));
   EXPECT_EQ(parser.AccumulatedCount(), 0u);
 }
 
 TEST_F(LineParserTest, ACompleteLineWithAQIsNotLostBehindAnEarlierLine) {
   Feed("A.1000!\r\nI.2000#Q5\r\n");
-  EXPECT_EQ(Drain(), (std::vector<Posted>{Null(10010), Null(10011), Text(2000, "Q5")}));
+  EXPECT_EQ(Drain(),
+            (std::vector<Posted>{Null(codes::kAcknowledged), Null(codes::kAnswerLine), Text(2000, "Q5")}));
 }
 
 TEST_F(LineParserTest, OverlongInputIsClippedNotOverrun) {

@@ -92,19 +92,17 @@ TEST_F(UpdateProgressTest, ReportProgressCommands) {
 }
 
 TEST_F(UpdateProgressTest, TitleTimerEstimate) {
-  m_form.TitleTickBasis() = 50;
-  m_form.TitleTicks() = 0;
+  m_form.ResetTitleEstimate(50);
   m_form.TitleTimer().SetEnabled(true);
   m_host.Time().RunFor(25 * 300);
-  EXPECT_EQ(m_form.TitleTicks(), 25);
+  EXPECT_EQ(m_form.Run().TitleTicks, 25);
   EXPECT_EQ(m_view.title, "Update [ 50.0 %]");
   m_host.Time().RunFor(35 * 300);
-  EXPECT_EQ(m_form.TitleTicks(), 60);
+  EXPECT_EQ(m_form.Run().TitleTicks, 60);
   EXPECT_EQ(m_view.title, "Update [ 100.0 %]");
   m_form.TitleTimer().SetEnabled(false);
 
-  m_form.TitleTickBasis() = 0;
-  m_form.TitleTicks() = 0;
+  m_form.ResetTitleEstimate(0);
   m_form.TitleTimerTimer(m_form.TitleTimer());
   EXPECT_EQ(m_view.title, "Update [ 100.0 %]") << "no basis: full from the first tick";
 }

@@ -54,9 +54,9 @@ TEST_F(UpdateStartupTest, StartTextLanguageAndFlags) {
   EXPECT_FALSE(m_view.Checked(Control::Deutsch));
   ASSERT_EQ(m_view.memo.size(), 1u);
   EXPECT_EQ(m_view.memo[0], "Connect the device to COM 1\r\nand press OK");
-  EXPECT_EQ(form.DevicePort(), -1);
-  EXPECT_EQ(form.AirPressureIndex(), -1);
-  EXPECT_EQ(form.VersionCheck(), 1);
+  EXPECT_EQ(form.Run().DevicePort, -1);
+  EXPECT_EQ(form.Run().AirPressureIndex, -1);
+  EXPECT_EQ(form.Service().VersionCheck, 1);
   EXPECT_EQ(form.GuiBusy(), 0);
   EXPECT_EQ(form.Slots().RegisteredCount(), 5);
   for (int tag = 1; tag <= 5; ++tag) {

@@ -1,5 +1,7 @@
 #include "update/protocol/FillPlaceholders.h"
 
+#include "update/RunTexts.h"
+
 namespace update {
 
 std::string FillPlaceholders(std::string_view text, const PlaceholderValues& values) {
@@ -17,11 +19,7 @@ std::string FillPlaceholders(std::string_view text, const PlaceholderValues& val
       out += values.mainFile;
       i += kFile.size();
     } else if (rest.starts_with(kName)) {
-      if (!values.displayName.empty()) {
-        out += values.displayName;
-      } else {
-        out += values.language == 0 ? "Ger\xE4t" : "device";
-      }
+      out += values.displayName.empty() ? texts::kDefaultDeviceName.In(values.language) : values.displayName;
       i += kName.size();
     } else if (rest.starts_with(kCom)) {
       out += "COM ";

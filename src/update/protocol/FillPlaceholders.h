@@ -8,8 +8,8 @@ namespace update {
 // What the markers of the message texts stand for in the current run.
 struct PlaceholderValues {
   std::string mainFile;     // DATEI
-  std::string displayName;  // NAME; empty: "Gerät" / "device"
-  int language = 0;         // 0 German, 1 English
+  std::string displayName;  // NAME; empty: texts::kDefaultDeviceName
+  int language = 0;         // 1 English, else German
   int deviceComIndex = 0;   // COM X shows this + 1
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/EventCodes.h"
 #include "update/protocol/AsciiNumbers.h"
 
 namespace update {
@@ -107,9 +108,9 @@ void LineParser::HandleLine(core::EventQueue& queue) {
     m_lastValue = AsciiToFloat(From(m_line, d));
     queue.PostCode(m_lastNumber, core::EventText::FloatRef(KeepValue(m_lastValue)));
   }
-  if (x) queue.PostCode(kAcknowledged);
-  if (a || c) queue.PostCode(kAnswerLine);
-  if (q) queue.PostCode(kRejected);
+  if (x) queue.PostCode(core::codes::kAcknowledged);
+  if (a || c) queue.PostCode(core::codes::kAnswerLine);
+  if (q) queue.PostCode(core::codes::kRejected);
 }
 
 bool LineParser::TakeFrame(core::EventQueue& queue, bool& markerFound) {
@@ -128,7 +129,7 @@ bool LineParser::TakeFrame(core::EventQueue& queue, bool& markerFound) {
       if (bodyEnd == std::string::npos || bodyEnd > stop) bodyEnd = stop;
       m_body.assign(m_accumulator, bodyStart + 1, std::min(bodyEnd - bodyStart - 1, kBodyCapacity));
     }
-    queue.PostCode(kLoaderFrame, core::EventText::Of(KeepText(m_body)));
+    queue.PostCode(core::codes::kLoaderFrame, core::EventText::Of(KeepText(m_body)));
     m_accumulator.erase(start, stop - start + 1);
     m_frameSeen = true;
     return true;
@@ -142,7 +143,7 @@ void LineParser::TakeLoaderByte(core::EventQueue& queue) {
   if (at == std::string::npos) return;
   const int8_t byte = static_cast<int8_t>(m_accumulator[at]);
   m_accumulator.clear();
-  queue.PostCode(kLoaderByte, core::EventText::Number(byte));
+  queue.PostCode(core::codes::kLoaderByte, core::EventText::Number(byte));
   m_frameSeen = true;
 }
 

@@ -25,12 +25,6 @@ class LineParser {
   // later posts, which is more than the queue can hold.
   static constexpr size_t kKeptTexts = 64;
 
-  static constexpr int32_t kAcknowledged = 10010;
-  static constexpr int32_t kAnswerLine = 10011;
-  static constexpr int32_t kRejected = 10012;
-  static constexpr int32_t kLoaderFrame = 10042;
-  static constexpr int32_t kLoaderByte = 10044;
-
   using LogFunction = std::function<void(const std::string&)>;
 
   struct Result {
