@@ -216,7 +216,8 @@ uint8_t TUpdateForm::PrepareDownload() {
     m_view.MessageBox(texts::kWrongDevice.In(language), texts::kCaptionError.In(language), MessageIcon::Error,
                       MessageButtons::Ok);
     for (const DeviceEntry& entry : m_deviceTable) {
-      if (Contains(record.DisplayName, entry.DeviceName)) continue;
+      // An entry without a name has nothing to list.
+      if (entry.DeviceName.empty() || Contains(record.DisplayName, entry.DeviceName)) continue;
       record.DisplayName =
           Clip(record.DisplayName + entry.DeviceName + ", ", DeviceRecord::kDisplayNameCapacity);
     }

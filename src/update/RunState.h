@@ -17,6 +17,7 @@ struct RunState {
   int CurrentBaud = 2;         // BaudTag being searched at
   int BootStage = 0;           // 3: loader wake-up sent, 4: its second sequence sent
   bool PortErrorSeen = false;  // a framing error came: a time-out tries the same rate again
+  int ErrorRateRepeats = 0;    // time-outs that repeated the rate since the last framing error
   int SearchFailures = 0;      // failed searches; the second one ends the program
   bool BslHintShown = false;   // the ROM loader's hint box was shown in this search
   int DevicePort = -1;         // PortTable index where the instrument answered; -1: none

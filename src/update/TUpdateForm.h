@@ -126,6 +126,8 @@ class TUpdateForm final : public serial::V24Listener {
   void DataArrived(uint32_t comNumber);
   // WM_V24_FRAME: a framing error moves a running search on.
   void PortError(uint32_t comNumber);
+  // WM_V24_HANGUP: the line of a port is gone (a USB adapter unplugged).
+  void PortHungUp(uint32_t comNumber);
   // Reads what the port holds and posts the CodeEvents it completes.
   void ParseReceived(int32_t comNumber);
   int PortIndexOf(int32_t comNumber) const;

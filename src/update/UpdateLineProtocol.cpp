@@ -19,6 +19,7 @@ void TUpdateForm::DataArrived(uint32_t comNumber) {
 
 void TUpdateForm::PortError(uint32_t comNumber) {
   m_run.PortErrorSeen = true;
+  m_run.ErrorRateRepeats = 0;
   const int index = PortIndexOf(static_cast<int32_t>(comNumber));
   // A line error during a download (a stray character at the old settings
   // around a rate switch) must not throw away the loader's answer that

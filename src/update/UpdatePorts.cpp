@@ -86,7 +86,17 @@ void TUpdateForm::ClosePorts() {
 void TUpdateForm::OnV24Message(uint32_t message, uint32_t comNumber) {
   if (message == serial::WM_V24_RX) DataArrived(comNumber);
   if (message == serial::WM_V24_FRAME) PortError(comNumber);
+  if (message == serial::WM_V24_HANGUP) PortHungUp(comNumber);
   // Overrun and parity errors are not acted on.
+}
+
+void TUpdateForm::PortHungUp(uint32_t comNumber) {
+  const int index = PortIndexOf(static_cast<int32_t>(comNumber));
+  if (!m_run.ProgrammerOwnsPort || index < 0 || index != m_run.DevicePort) return;
+  // The programmer ends its download at once instead of waiting out its
+  // time-outs on a line that is gone.
+  m_queue.PostCode(codes::kConnectionLost, core::EventText::Number(static_cast<int32_t>(comNumber)));
+  DrainEvents();
 }
 
 }  // namespace update

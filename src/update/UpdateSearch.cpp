@@ -11,6 +11,8 @@ namespace {
 constexpr int kRunSlotMs = 6000;
 constexpr int32_t kSettleMs = 500;
 constexpr int32_t kBootLoaderSettleMs = 200;
+// Slot periods a rate is tried again after a framing error on it.
+constexpr int kErrorRateRepeats = 3;
 // Copies of the hint text and the message built from it; longer texts are
 // clipped.
 constexpr size_t kHintTextCapacity = 399;
@@ -97,7 +99,17 @@ void TUpdateForm::RunSlotExpired() {
     m_run.BootStage = 4;
     return;
   }
-  SearchStep(m_run.PortErrorSeen ? 0 : 1);
+  // After a framing error the rate that brought it is tried again, but only
+  // a few slot periods: a line that was noisy once and then stays silent
+  // must still end in "no device found".
+  if (m_run.PortErrorSeen && m_run.ErrorRateRepeats < kErrorRateRepeats) {
+    ++m_run.ErrorRateRepeats;
+    SearchStep(0);
+    return;
+  }
+  m_run.PortErrorSeen = false;
+  m_run.ErrorRateRepeats = 0;
+  SearchStep(1);
 }
 
 void TUpdateForm::SearchFailed() {

@@ -55,9 +55,37 @@ bool IsDownloadCode(int32_t code) {
   }
 }
 
+// Codes made of what arrives on the line: data notifications, and what the
+// line parser turns the bytes into (answers, "!", "?", boot-loader frames
+// and bytes).
+bool FromInstrument(int32_t code) {
+  switch (code) {
+    case codes::kDataArrived:
+    case codes::kAcknowledged:
+    case codes::kAnswerLine:
+    case codes::kRejected:
+    case codes::kLoaderFrame:
+    case codes::kLoaderByte:
+      return true;
+    default:
+      return code >= 0 && code < codes::kDataArrived;
+  }
+}
+
 }  // namespace
 
 core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event) {
+  // While a programmer owns the device port its bytes are its own: the port
+  // is still read (the programmer's text phase needs the answer lines), but
+  // nothing the instrument or the line noise sends may move the run on, and
+  // no new run may start into the loader session.
+  if (m_run.ProgrammerOwnsPort && event.kind == core::kCodeEvent && FromInstrument(event.code)) {
+    if (event.code == codes::kDataArrived) ParseReceived(event.text.Number());
+    return core::ClearEvent();
+  }
+  if (m_run.ProgrammerOwnsPort && event.kind == core::kKeyEvent && event.code == keys::kReturn) {
+    return core::ClearEvent();
+  }
   if (event.kind == core::kKeyEvent && event.code == keys::kReturn) {
     if (m_settings.FixedPort) m_portsInUse = 1;
     m_run.IdentStep = m_startMode == 1 ? 1 : 0;
@@ -66,6 +94,7 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     m_run.LabKey = 0;
     m_run.RunClosed = false;
     m_run.PortErrorSeen = false;
+    m_run.ErrorRateRepeats = 0;
     m_run.SensorIdModule = false;
     // An earlier instrument's unknown version must not steer this one's
     // download.

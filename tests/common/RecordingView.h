@@ -52,7 +52,10 @@ class RecordingView : public update::UpdateView {
   std::string Caption(update::Control c) const override { return State(c).caption; }
   void SetVisible(update::Control c, bool v) override { State(c).visible = v; }
   bool Visible(update::Control c) const override { return State(c).visible; }
-  void SetEnabled(update::Control c, bool e) override { State(c).enabled = e; }
+  void SetEnabled(update::Control c, bool e) override {
+    if (c == update::Control::OkBitBtn && e && !State(c).enabled) ++okEnabled;
+    State(c).enabled = e;
+  }
   bool Enabled(update::Control c) const override { return State(c).enabled; }
   void SetChecked(update::Control c, bool v) override { State(c).checked = v; }
   bool Checked(update::Control c) const override { return State(c).checked; }
@@ -114,6 +117,7 @@ class RecordingView : public update::UpdateView {
   std::deque<std::optional<std::string>> fileAnswers;
   std::vector<std::string> translations;
   bool closed = false;
+  int okEnabled = 0;  // times OK went from disabled to enabled
 };
 
 }  // namespace testing_support

@@ -195,5 +195,29 @@ TEST_F(UpdateDownloadFailureTest, EscapeDuringTheWritesAbortsTheDownload) {
   EXPECT_EQ(ProgramSessions(meter).size(), 1u);
 }
 
+// Line noise in the loader's text phase is the loader's to judge: the
+// boot-loader bytes (0x90, "Q") the garbage holds must neither end the run
+// nor free OK while the loader still owns the port.
+class UpdateHandOverNoiseTest : public UpdateDownloadFailureTest,
+                                public ::testing::WithParamInterface<int> {};
+
+TEST_P(UpdateHandOverNoiseTest, NeitherEndsTheRunNorFreesOk) {
+  sim::InstrumentProfile noisy = sim::LoadShippedProfile("msp430-2xx-meter");
+  noisy.faults.garbageBefore = GetParam();
+  noisy.faults.garbageCount = 1000;
+  sim::Instrument& meter = StartMeterRun(noisy);
+  EXPECT_TRUE(MemoContaining("boot loader").empty()) << "noise taken for a boot-loader answer";
+  if (MemoContaining(kSuccessEnglish).size() == 1) {
+    EXPECT_TRUE(FlashHoldsImage(meter.Flash(), m_image));
+    EXPECT_EQ(m_view.okEnabled, 0);
+  } else {
+    EXPECT_EQ(MemoContaining(kAbortEnglish).size(), 1u);
+    EXPECT_EQ(m_view.okEnabled, 1) << "OK only once the loader has ended";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheVectorQuestionAndTheHandOver, UpdateHandOverNoiseTest,
+                         ::testing::Values(5577, 5588));
+
 }  // namespace
 }  // namespace runtest

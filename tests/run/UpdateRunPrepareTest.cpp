@@ -77,11 +77,11 @@ TEST_F(UpdateRunPrepareTest, TheDefaultEntryServesAnUnknownInstrumentOutsideSens
   EXPECT_EQ(form.Record().DisplayName, "Any");
 }
 
-TEST_F(UpdateRunPrepareTest, AWrongDeviceListsEveryNameOnce) {
+TEST_F(UpdateRunPrepareTest, AWrongDeviceListsEveryNameOnceAndNoEmptyOne) {
   m_folder.Write("A.TXT", TextFirmware("1.00"));
   update::TUpdateForm& form =
-      StartWith({Entry("22001", "23001", "A", "A.TXT"), Entry("22002", "23002", "B", "B.TXT"),
-                 Entry("22003", "23003", "A", "A.TXT")});
+      StartWith({Entry("22001", "23001", "A", "A.TXT"), Entry("22004", "23004", "", "A.TXT"),
+                 Entry("22002", "23002", "B", "B.TXT"), Entry("22003", "23003", "A", "A.TXT")});
   Identified("22999.001", "29999.000", "1.00");
   EXPECT_EQ(form.PrepareDownload(), 0);
   ASSERT_EQ(m_view.boxes.size(), 1u);

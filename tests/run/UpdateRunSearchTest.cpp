@@ -117,7 +117,7 @@ TEST_F(UpdateRunSearchTest, AFramingErrorMovesOnAndThenTheRateIsRepeated) {
   Run(1600);
   EXPECT_TRUE(form.Run().PortErrorSeen);
   EXPECT_EQ(m_view.panels[2], "9600") << "at once, not after the slot period";
-  // From now on each expiry repeats 9600.
+  // The next three expiries repeat 9600.
   Run(20000);
   EXPECT_EQ(m_view.panels[2], "9600");
   EXPECT_TRUE(Commands(2).empty());
@@ -130,6 +130,29 @@ TEST_F(UpdateRunSearchTest, AFramingErrorMovesOnAndThenTheRateIsRepeated) {
   EXPECT_EQ(m_view.panels[2], "19200");
   EXPECT_EQ(Commands(2).size(), 7u);
   EXPECT_EQ(form.Record().SerialNumber, "11110001");
+}
+
+TEST_F(UpdateRunSearchTest, AFramingErrorThenSilenceStillEndsInNoDeviceFound) {
+  LineTap& noise = Tap(1);
+  update::TUpdateForm& form = Start("Language=0\r\nBaud=2,3\r\n", {PhMeterEntry()});
+  PressOk();
+  Run(2000);
+  noise.SetFormat(
+      platform::sim::LineFormat{1200, 8, platform::sim::Parity::None, platform::sim::StopBits::One});
+  const uint8_t zero = 0;
+  m_ports.Line(1)->Send(&zero, 1);
+  Run(20);
+  noise.SetFormat(std::nullopt);
+  // The error moves on to 9600 at once; 9600 is then tried three slot
+  // periods more, and the search goes on as without the error.
+  Run(60000);
+  ASSERT_GE(m_view.boxes.size(), 2u) << "the search must end";
+  EXPECT_EQ(m_view.boxes[0].caption, "Info");  // the ROM loader's hint
+  EXPECT_EQ(m_view.boxes[1].text.rfind("Kein Ger\xE4t gefunden !!\r\nIst das Ger\xE4t", 0), 0u);
+  EXPECT_EQ(form.Run().SearchFailures, 1);
+  int at9600 = 0;
+  for (const auto& chunk : noise.Summary()) at9600 += chunk == "9600:A.1111\r\n" ? 1 : 0;
+  EXPECT_EQ(at9600, 4) << "the switch to 9600 and three repeats";
 }
 
 TEST_F(UpdateRunSearchTest, RomLoaderWakeUpsHintOncePerFailedSearchThenTheProgramEnds) {
