@@ -58,9 +58,12 @@ bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t li
     return false;
   }
   ReadTiTxt(content, image);
-  const ImageRefusal refusal = CheckImageForProgramming(image);
+  // The patch is a RAM program: it brings no reset vector.
+  const bool patch = static_cast<const void*>(&image) == &m_patchImage;
+  const ImageRefusal refusal =
+      CheckImageForProgramming(image, patch ? ImageUse::kRamProgram : ImageUse::kFirmware);
   if (refusal != ImageRefusal::kNone) {
-    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), "Error");
+    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language(), image), "Error");
     return false;
   }
   return true;
