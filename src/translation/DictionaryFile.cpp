@@ -171,6 +171,12 @@ DictionaryText DictionaryFile::Decode(std::string_view bytes) {
   } else if (const std::optional<TextEncoding> utf16 = Utf16WithoutMark(bytes)) {
     result.encoding = *utf16;
     text = DecodeUtf16(bytes, *utf16 == TextEncoding::kUtf16Be);
+  } else if (bytes.find('\0') != std::string_view::npos) {
+    // An 8-bit file: its NULs go before the mark is looked for, so that the
+    // file written back reads the same.
+    std::string clean(bytes);
+    std::erase(clean, '\0');
+    return Decode(clean);
   } else {
     text = Cp1252ToUtf16(bytes);
   }

@@ -62,6 +62,10 @@ TEST(TranslationDictionaryFile, Utf16WithoutByteOrderMarkIsRecognised) {
   EXPECT_EQ(big.lines, expected);
   // Written back with its mark; nothing lost.
   EXPECT_EQ(DictionaryFile::Encode(little), "\xFF\xFE" + le);
+  // NULs go before the mark is looked for: the file written back reads the same.
+  const DictionaryText marked = DictionaryFile::Decode(std::string("\xEF\0\xBB\xBF[A]=x", 9));
+  EXPECT_EQ(marked.encoding, TextEncoding::kUtf8);
+  EXPECT_EQ(DictionaryFile::Decode(DictionaryFile::Encode(marked)).lines, marked.lines);
   // A 1252 file padded with NULs is no UTF-16.
   EXPECT_EQ(DictionaryFile::Decode("[A]a:=x\r\n" + std::string(64, '\0')).encoding,
             TextEncoding::kWindows1252);
