@@ -1,5 +1,8 @@
 #include "programmers/ImageCheck.h"
 
+#include <cstddef>
+#include <iterator>
+
 #include "core/BilingualText.h"
 
 namespace programmers {
@@ -67,34 +70,16 @@ ImageRefusal FromFault(ImageFault fault) {
   return ImageRefusal::kNone;
 }
 
+// In the order of ImageRefusal, from kNoBlock on.
+constexpr const BilingualText* kReasons[] = {
+    &kNoBlockText,           &kLowerAfterUpperText, &kTooManyBlocksText, &kAddressTooLongText,
+    &kAddressOutOfRangeText, &kOddAtBoundaryText,   &kBadDigitText,      &kOddDigitsText,
+    &kMalformedLineText,     &kOverlapText,         &kNoResetVectorText};
+static_assert(std::size(kReasons) == static_cast<size_t>(ImageRefusal::kNoResetVector));
+
 const BilingualText* ReasonOf(ImageRefusal refusal) {
-  switch (refusal) {
-    case ImageRefusal::kNone:
-      break;
-    case ImageRefusal::kNoBlock:
-      return &kNoBlockText;
-    case ImageRefusal::kLowerAfterUpper:
-      return &kLowerAfterUpperText;
-    case ImageRefusal::kTooManyBlocks:
-      return &kTooManyBlocksText;
-    case ImageRefusal::kAddressTooLong:
-      return &kAddressTooLongText;
-    case ImageRefusal::kAddressOutOfRange:
-      return &kAddressOutOfRangeText;
-    case ImageRefusal::kOddAtBoundary:
-      return &kOddAtBoundaryText;
-    case ImageRefusal::kBadDigit:
-      return &kBadDigitText;
-    case ImageRefusal::kOddDigits:
-      return &kOddDigitsText;
-    case ImageRefusal::kMalformedLine:
-      return &kMalformedLineText;
-    case ImageRefusal::kOverlap:
-      return &kOverlapText;
-    case ImageRefusal::kNoResetVector:
-      return &kNoResetVectorText;
-  }
-  return nullptr;
+  const auto index = static_cast<size_t>(refusal);
+  return index == 0 || index > std::size(kReasons) ? nullptr : kReasons[index - 1];
 }
 
 template <class Block>

@@ -128,6 +128,11 @@ TEST(FirmwareImageCheck, FirmwareWithoutResetVectorIsRefused) {
 
 TEST(FirmwareImageCheck, RefusalTextsNameTheFileInBothLanguages) {
   EXPECT_EQ(ImageRefusalText(ImageRefusal::kNone, "FW.TXT", 1), "");
+  for (int r = 1; r <= static_cast<int>(ImageRefusal::kNoResetVector); ++r) {
+    const auto refusal = static_cast<ImageRefusal>(r);
+    EXPECT_NE(ImageRefusalText(refusal, "FW.TXT", 0), ImageRefusalText(refusal, "FW.TXT", 1)) << r;
+    EXPECT_GT(ImageRefusalText(refusal, "FW.TXT", 1).size(), 45u) << r;
+  }
   const std::string english = ImageRefusalText(ImageRefusal::kNoBlock, "FW.TXT", 1);
   EXPECT_EQ(english, "Firmware file FW.TXT is not programmed:\r\nThe file holds no data (no address line).");
   const std::string german = ImageRefusalText(ImageRefusal::kLowerAfterUpper, "FW.TXT", 0);
