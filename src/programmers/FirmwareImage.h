@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
-#include "programmers/ImageBlock16.h"
-#include "programmers/ImageBlock32.h"
+#include "programmers/ImageBlock.h"
 
 namespace programmers {
 
@@ -17,6 +17,11 @@ enum class ImageFault {
   kAddressOutOfRange,  // above 0x1FFFF (16-bit layout) or 0xFFFFFFFF
   kOddAtBoundary,      // 16-bit layout: an odd block ends at 0xFFFF or 0x1FFFF, so
                        // its pad byte would wrap to the other 64 KiB
+  kBadDigit,           // a character that is no hex digit ("ZZ", "!!")
+  kOddDigits,          // a group of an odd number of digits: half a byte
+  kMalformedLine,      // digits not in pairs, data before the first address line,
+                       // an address line without a number
+  kOverlap,            // an address the file gives twice
 };
 
 // The blocks of one firmware file plus the bookkeeping the loaders work
@@ -39,9 +44,13 @@ struct FirmwareImage {
   int VectorCount = 0;
 
   ImageFault fault = ImageFault::kNone;
+  int faultLine = 0;  // 1-based line of the file; 0 when no line is to blame
   // ImageBlock16: a lower block stands after an upper one in the file. The
   // loader would write it with the upper offset, so such an image is refused.
   bool lowerAfterUpper = false;
+  // The file gives both bytes at 0xFFFE and 0xFFFF (pads do not count).
+  bool hasResetVector = false;
+  uint16_t resetVector = 0xFFFF;
 };
 
 using FirmwareImage16 = FirmwareImage<ImageBlock16>;

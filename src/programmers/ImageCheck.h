@@ -15,14 +15,34 @@ enum class ImageRefusal {
   kAddressTooLong,
   kAddressOutOfRange,
   kOddAtBoundary,
+  kBadDigit,
+  kOddDigits,
+  kMalformedLine,
+  kOverlap,
+  kNoResetVector,  // the file gives no word at 0xFFFE, or 0xFFFF (erased)
 };
 
-// Checked before anything is sent to the loader.
-ImageRefusal CheckImageForProgramming(const FirmwareImage16& image);
-ImageRefusal CheckImageForProgramming(const FirmwareImage32& image);
+// What the loader does with the image. Firmware replaces the program in
+// flash: the loader erases the flash, so the image must bring the reset
+// vector or the instrument is left without a program. A RAM program (the
+// loader patch) is only run.
+enum class ImageUse { kFirmware, kRamProgram };
 
-// The text of the error box: language 0 German, 1 English (Latin-1).
-// `fileName` names the file in the text. Empty for kNone.
-std::string ImageRefusalText(ImageRefusal refusal, const std::string& fileName, int language);
+// Checked before anything is sent to the loader.
+ImageRefusal CheckImageForProgramming(const FirmwareImage16& image, ImageUse use = ImageUse::kFirmware);
+ImageRefusal CheckImageForProgramming(const FirmwareImage32& image, ImageUse use = ImageUse::kFirmware);
+
+// The text of the error box: language 1 English, else German (Latin-1).
+// `fileName` names the file in the text, and `line` (1-based, 0 for none)
+// the line to blame. Empty for kNone.
+std::string ImageRefusalText(ImageRefusal refusal, const std::string& fileName, int language, int line = 0);
+
+// The same with the line taken from the image the refusal came from.
+template <class Block>
+std::string ImageRefusalText(ImageRefusal refusal, const std::string& fileName, int language,
+                             const FirmwareImage<Block>& image) {
+  return ImageRefusalText(refusal, fileName, language,
+                          image.fault == ImageFault::kNone ? 0 : image.faultLine);
+}
 
 }  // namespace programmers

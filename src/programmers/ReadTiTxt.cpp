@@ -1,7 +1,6 @@
 #include "programmers/ReadTiTxt.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -11,31 +10,43 @@ namespace {
 
 constexpr uint64_t kUpperBase = 0x10000;
 constexpr uint64_t kVectorStart = 0xFE00;
+constexpr uint64_t kResetVector = 0xFFFE;
 constexpr int kLinesPerBlock = 15;
 constexpr size_t kMaxAddressChars = 15;
 
-// Like the data-byte reading of the loaders' own tools: no validation, a
-// character that is no hex digit still gives some digit value.
-int DigitValue(unsigned char c) {
-  return c <= '9' ? c - '0' : std::toupper(c) - 55;
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
 }
 
-uint8_t HexByte(char high, char low) {
-  return static_cast<uint8_t>(DigitValue(static_cast<unsigned char>(high)) * 16 +
-                              DigitValue(static_cast<unsigned char>(low)));
+// -1 for a character that is no hex digit.
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
 }
 
-// Leading blanks skipped, then hex digits up to the first other character.
-// At most 15 digits, so the value fits in 64 bits.
-uint64_t AddressValue(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  uint64_t value = 0;
-  for (; i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = value * 16 + static_cast<uint64_t>(DigitValue(static_cast<unsigned char>(text[i])));
-  }
-  return value;
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
 }
+
+// Bytes the file gives at consecutive addresses; `offset` indexes the bytes
+// kept beside the runs.
+struct GivenRun {
+  uint64_t start = 0;
+  uint64_t end = 0;
+  size_t offset = 0;
+  int line = 0;
+};
+
+// A 0xFF appended to make a block even, at real address `address`.
+struct Pad {
+  size_t block = 0;
+  size_t index = 0;
+  uint64_t address = 0;
+};
 
 template <class Block>
 class Reader {
@@ -46,51 +57,86 @@ class Reader {
   explicit Reader(FirmwareImage<Block>& image) : m_image(image) {}
 
   void Scan(std::string_view text) {
-    bool inAddress = false;
-    size_t lineStart = 0;
-    size_t addressStart = 0;
     size_t i = 0;
-    for (; i < text.size() && Ok(); ++i) {
-      const char c = text[i];
-      if (c == 'q') break;
-      if (c == '@') {
-        inAddress = true;
-        addressStart = i + 1;
-        continue;
+    bool ended = false;
+    while (i < text.size() && Ok() && !ended) {
+      ++m_line;
+      size_t end = i;
+      while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+      std::string_view line = text.substr(i, end - i);
+      // "q" ends the file wherever it stands.
+      if (const size_t q = line.find('q'); q != std::string_view::npos) {
+        line = line.substr(0, q);
+        ended = true;
       }
-      if (c == '\r' || c == '\n') {
-        if (inAddress) {
-          EndAddressLine(text.substr(addressStart, i - addressStart));
-          inAddress = false;
-        } else {
-          EndDataLine(text, lineStart, i);
-        }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        lineStart = i + 1;
-        continue;
-      }
-      if (!inAddress && c == ' ' && i - lineStart >= 2) AppendByte(HexByte(text[i - 2], text[i - 1]));
+      ReadLine(line);
+      i = end;
+      // CR LF, LF or CR end a line.
+      if (i < text.size() && text[i] == '\r') ++i;
+      if (i < text.size() && text[i] == '\n' && (i == end || i == end + 1)) ++i;
     }
-    // A last data line without its line end still counts.
-    if (Ok() && !inAddress && i > lineStart) EndDataLine(text, lineStart, i);
+    m_line = 0;
     if (Ok()) Commit();
+    if (Ok()) SettlePads();
+    if (Ok()) FindResetVector();
     if (Ok()) Reorder();
     m_image.LastIndex = static_cast<int>(m_image.blocks.size()) - 1;
   }
 
  private:
   bool Ok() const { return m_image.fault == ImageFault::kNone; }
-  void Fail(ImageFault fault) { m_image.fault = fault; }
+  void Fail(ImageFault fault, int line) {
+    m_image.fault = fault;
+    m_image.faultLine = line;
+  }
+  void Fail(ImageFault fault) { Fail(fault, m_line); }
 
-  void EndAddressLine(std::string_view address) {
-    if (address.size() > kMaxAddressChars) return Fail(ImageFault::kAddressTooLong);
-    Commit();
-    if (Ok()) Open(AddressValue(address));
+  void ReadLine(std::string_view raw) {
+    const std::string_view line = Trim(raw);
+    if (!line.empty() && line.front() == '@') return AddressLine(raw.substr(raw.find('@') + 1));
+    if (m_open) return DataLine(line);
+    if (!line.empty() && m_textBeforeAddress == 0) m_textBeforeAddress = m_line;
   }
 
-  void EndDataLine(std::string_view text, size_t start, size_t end) {
-    if (!m_open) return;
-    if (end - start >= 2 && text[end - 1] != ' ') AppendByte(HexByte(text[end - 2], text[end - 1]));
+  void AddressLine(std::string_view raw) {
+    if (raw.size() > kMaxAddressChars) return Fail(ImageFault::kAddressTooLong);
+    const std::string_view digits = Trim(raw);
+    if (digits.empty()) return Fail(ImageFault::kMalformedLine);
+    uint64_t address = 0;
+    for (char c : digits) {
+      if (IsBlank(c)) return Fail(ImageFault::kMalformedLine);
+      const int digit = DigitValue(c);
+      if (digit < 0) return Fail(ImageFault::kBadDigit);
+      address = address * 16 + static_cast<uint64_t>(digit);
+    }
+    // Text before the first address line would be lost.
+    if (m_textBeforeAddress > 0 && !m_seenAddress)
+      return Fail(ImageFault::kMalformedLine, m_textBeforeAddress);
+    m_seenAddress = true;
+    // A section that goes on where an odd one ends continues its block: a
+    // pad byte between them would overwrite its first byte.
+    if (m_open && m_data.size() % 2 == 1 && address == m_start + m_data.size()) return;
+    Commit();
+    if (Ok()) Open(address);
+  }
+
+  // Pairs of hex digits separated by blanks.
+  void DataLine(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && Ok()) {
+      if (IsBlank(line[i])) {
+        ++i;
+        continue;
+      }
+      size_t end = i;
+      for (; end < line.size() && !IsBlank(line[end]); ++end) {
+        if (DigitValue(line[end]) < 0) return Fail(ImageFault::kBadDigit);
+      }
+      if ((end - i) % 2 == 1) return Fail(ImageFault::kOddDigits);
+      if (end - i != 2) return Fail(ImageFault::kMalformedLine);
+      AppendByte(static_cast<uint8_t>(DigitValue(line[i]) * 16 + DigitValue(line[i + 1])));
+      i = end;
+    }
     if (Ok() && ++m_lines == kLinesPerBlock) CloseAfterLines();
   }
 
@@ -103,7 +149,6 @@ class Reader {
   }
 
   void AppendByte(uint8_t byte) {
-    if (!m_open) return;
     const uint64_t address = m_start + m_data.size();
     // A 16-bit block must not run into the upper 64 KiB, and no block may
     // outgrow its array: go on in a new block at the same address.
@@ -116,6 +161,11 @@ class Reader {
     }
     if (address >= kAddressLimit) return Fail(ImageFault::kAddressOutOfRange);
     m_data.push_back(byte);
+    if (m_runs.empty() || m_runs.back().end != address) {
+      m_runs.push_back(GivenRun{address, address, m_given.size(), m_line});
+    }
+    ++m_runs.back().end;
+    m_given.push_back(byte);
   }
 
   // After 15 lines. An odd last byte is carried into the next block rather
@@ -138,7 +188,9 @@ class Reader {
     m_open = false;
     if (m_data.empty()) return;
     if (m_data.size() % 2 == 1) {
-      if (!kWide && (m_start + m_data.size()) % kUpperBase == 0) return Fail(ImageFault::kOddAtBoundary);
+      const uint64_t padAddress = m_start + m_data.size();
+      if (!kWide && padAddress % kUpperBase == 0) return Fail(ImageFault::kOddAtBoundary);
+      m_pads.push_back(Pad{m_image.blocks.size(), m_data.size(), padAddress});
       m_data.push_back(0xFF);
     }
     if (m_image.blocks.size() >= m_image.capacity) return Fail(ImageFault::kTooManyBlocks);
@@ -158,6 +210,45 @@ class Reader {
       if (m_image.FirstUpper < 0) m_image.FirstUpper = index;
     } else if (m_image.FirstUpper >= 0) {
       m_image.lowerAfterUpper = true;
+    }
+  }
+
+  // The run holding `address`, or null. Needs the runs sorted.
+  const GivenRun* RunAt(uint64_t address) const {
+    auto it = std::upper_bound(m_runs.begin(), m_runs.end(), address,
+                               [](uint64_t a, const GivenRun& run) { return a < run.start; });
+    if (it == m_runs.begin()) return nullptr;
+    --it;
+    return address < it->end ? &*it : nullptr;
+  }
+  uint8_t GivenAt(const GivenRun& run, uint64_t address) const {
+    return m_given[run.offset + static_cast<size_t>(address - run.start)];
+  }
+
+  // No address may be given twice. A pad on an address that a section
+  // elsewhere in the file gives (sections out of address order) takes that
+  // byte, so padding never changes what the file says.
+  void SettlePads() {
+    std::sort(m_runs.begin(), m_runs.end(),
+              [](const GivenRun& a, const GivenRun& b) { return a.start < b.start; });
+    for (size_t i = 1; i < m_runs.size(); ++i) {
+      if (m_runs[i].start < m_runs[i - 1].end) {
+        return Fail(ImageFault::kOverlap, std::max(m_runs[i].line, m_runs[i - 1].line));
+      }
+    }
+    for (const Pad& pad : m_pads) {
+      if (const GivenRun* run = RunAt(pad.address))
+        m_image.blocks[pad.block].data[pad.index] = GivenAt(*run, pad.address);
+    }
+  }
+
+  void FindResetVector() {
+    const GivenRun* low = RunAt(kResetVector);
+    const GivenRun* high = RunAt(kResetVector + 1);
+    m_image.hasResetVector = low && high;
+    if (m_image.hasResetVector) {
+      m_image.resetVector =
+          static_cast<uint16_t>(GivenAt(*low, kResetVector) | GivenAt(*high, kResetVector + 1) << 8);
     }
   }
 
@@ -200,22 +291,22 @@ class Reader {
   }
 
   FirmwareImage<Block>& m_image;
+  int m_line = 0;  // 1-based line being read
+  bool m_seenAddress = false;
+  int m_textBeforeAddress = 0;  // first line of text before any address line
   bool m_open = false;
   uint64_t m_start = 0;  // real address of the open block
   std::vector<uint8_t> m_data;
   int m_lines = 0;
+  std::vector<GivenRun> m_runs;
+  std::vector<uint8_t> m_given;
+  std::vector<Pad> m_pads;
 };
 
 template <class Block>
 int Read(std::string_view text, FirmwareImage<Block>& image) {
-  image.blocks.clear();
-  image.LastIndex = -1;
-  image.FirstUpper = -1;
-  image.LastUpper = -1;
-  image.FirstVector = -1;
-  image.VectorCount = 0;
-  image.fault = ImageFault::kNone;
-  image.lowerAfterUpper = false;
+  const size_t capacity = image.capacity;
+  image = FirmwareImage<Block>(capacity);
   Reader<Block>(image).Scan(text);
   return image.LastIndex;
 }

@@ -3,12 +3,24 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
+
+#include "core/BilingualText.h"
+#include "core/RegularFile.h"
 
 namespace programmers {
 namespace {
+
+constexpr core::BilingualText kFirmwareFile{"Die Firmware-Datei ", "The firmware file "};
+constexpr core::BilingualText kCannotOpen{
+    " kann nicht ge\xF6"
+    "ffnet werden.",
+    " cannot be opened."};
+constexpr core::BilingualText kTooLarge{
+    " ist zu gro\xDF (h\xF6"
+    "chstens ",
+    " is too large (at most "};
+constexpr core::BilingualText kBytes{" Bytes).", " bytes)."};
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -42,32 +54,27 @@ void TProgrammerTyp::RunEventLoop(const bool& finished) {
 
 bool TProgrammerTyp::ReadPackageFile(const std::string& name, size_t limit, std::string& content,
                                      std::string& error) {
-  const bool german = m_form.Language() == 0;
-  const std::filesystem::path path = Lookup(m_form.PackageFolder(), name);
-  std::ifstream in(path, std::ios::binary);
-  if (name.empty() || !in) {
-    error = german ? "Die Firmware-Datei " + name +
-                         " kann nicht ge\xF6"
-                         "ffnet werden."
-                   : "The firmware file " + name + " cannot be opened.";
-    return false;
+  const int language = m_form.Language();
+  const core::FileFault fault =
+      name.empty() ? core::FileFault::kMissing
+                   : core::ReadRegularFile(Lookup(m_form.PackageFolder(), name).string(), limit, content);
+  switch (fault) {
+    case core::FileFault::kNone:
+      return true;
+    case core::FileFault::kMissing:
+    case core::FileFault::kNoAccess:
+      error = std::string(kFirmwareFile.In(language)) + name + kCannotOpen.In(language);
+      break;
+    case core::FileFault::kTooLarge:
+      error = std::string(kFirmwareFile.In(language)) + name + kTooLarge.In(language) +
+              std::to_string(limit) + kBytes.In(language);
+      break;
+    default:
+      error = std::string(kFirmwareFile.In(language)) + name + " " + core::FileFaultText(fault).In(language) +
+              ".";
+      break;
   }
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = german ? "Die Firmware-Datei " + name + " kann nicht gelesen werden."
-                   : "The firmware file " + name + " cannot be read.";
-    return false;
-  }
-  if (content.size() > limit) {
-    error =
-        german ? "Die Firmware-Datei " + name +
-                     " ist zu gro\xDF (h\xF6"
-                     "chstens " +
-                     std::to_string(limit) + " Bytes)."
-               : "The firmware file " + name + " is too large (at most " + std::to_string(limit) + " bytes).";
-    return false;
-  }
-  return true;
+  return false;
 }
 
 }  // namespace programmers

@@ -30,7 +30,8 @@ class TProgrammerTyp {
 
   // Reads a package file whole (the name is looked up case-insensitively in
   // the package folder; a backslash is a folder separator). False with a
-  // user text in `error` when it cannot be read or exceeds `limit` bytes.
+  // user text in `error` when it is no regular file, cannot be read or
+  // exceeds `limit` bytes; a larger file is refused before it is read.
   bool ReadPackageFile(const std::string& name, size_t limit, std::string& content, std::string& error);
 
   ProgrammerHost& m_form;

@@ -158,27 +158,27 @@ bool T_BSL430::SendCommand(const std::string& text) {
 }
 
 template <class Image>
-bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t limit) {
+bool T_BSL430::LoadAnyImage(const std::string& fileName, Image& image, size_t limit, ImageUse use) {
   std::string content, error;
   if (!ReadPackageFile(fileName, limit, content, error)) {
     m_form.ShowErrorBox(error, kErrorCaption);
     return false;
   }
   ReadTiTxt(content, image);
-  const ImageRefusal refusal = CheckImageForProgramming(image);
+  const ImageRefusal refusal = CheckImageForProgramming(image, use);
   if (refusal != ImageRefusal::kNone) {
-    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language()), kErrorCaption);
+    m_form.ShowErrorBox(ImageRefusalText(refusal, fileName, m_form.Language(), image), kErrorCaption);
     return false;
   }
   return true;
 }
 
-bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit) {
-  return LoadAnyImage(fileName, image, limit);
+bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit, ImageUse use) {
+  return LoadAnyImage(fileName, image, limit, use);
 }
 
-bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit) {
-  return LoadAnyImage(fileName, image, limit);
+bool T_BSL430::LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit, ImageUse use) {
+  return LoadAnyImage(fileName, image, limit, use);
 }
 
 bool T_BSL430::ReadImage(const std::string& fileName) {
@@ -736,7 +736,8 @@ void T_BSL430::Done() {
 
 void T_BSL430::LoadPatch() {
   m_patchImage = FirmwareImage16(20);
-  if (!LoadImage(kPatchFile, m_patchImage, kPatchLimit)) {
+  // The patch is a RAM program: it brings no reset vector.
+  if (!LoadImage(kPatchFile, m_patchImage, kPatchLimit, ImageUse::kRamProgram)) {
     Fail();
     return;
   }

@@ -10,6 +10,7 @@
 #include "core/EventQueue.h"
 #include "programmers/BslFrames.h"
 #include "programmers/FirmwareImage.h"
+#include "programmers/ImageCheck.h"
 #include "programmers/LoaderHandOver.h"
 #include "programmers/LoaderSteps.h"
 #include "programmers/TProgrammerTyp.h"
@@ -102,8 +103,10 @@ class T_BSL430 : public TProgrammerTyp, private LoaderHandOver::Client {
   // The retry history is full: the run ends.
   void RetriesExhausted();
   // Reads a TI-TXT package file into `image`; false after the error box.
-  bool LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit);
-  bool LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit);
+  bool LoadImage(const std::string& fileName, FirmwareImage16& image, size_t limit,
+                 ImageUse use = ImageUse::kFirmware);
+  bool LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit,
+                 ImageUse use = ImageUse::kFirmware);
   static int32_t ReadHexWord(const char* text);
   // The erase starts at the record's top segment (0xFC00 by default) and
   // goes down to the image's second block at `lowest`; the progress
@@ -146,7 +149,7 @@ class T_BSL430 : public TProgrammerTyp, private LoaderHandOver::Client {
   // Reads what fits into the receive buffer and hands it to ReceiveBytes.
   void ReadPort();
   template <class Image>
-  bool LoadAnyImage(const std::string& fileName, Image& image, size_t limit);
+  bool LoadAnyImage(const std::string& fileName, Image& image, size_t limit, ImageUse use);
 
   // Arms the step and sends its command with `payload` (the sync byte alone).
   void Send(const RomSteps::Step& step, const std::vector<uint8_t>& payload = {});

@@ -6,9 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 
 #include "translation/Windows1252.h"
 
@@ -116,28 +114,45 @@ void EncodeUtf16(std::u16string_view text, bool bigEndian, std::string& out) {
   }
 }
 
+// Text of a dictionary is mostly ASCII: in UTF-16 every other byte is zero.
+// Zeros on both sides (a file padded with NULs) are no UTF-16.
+std::optional<TextEncoding> Utf16WithoutMark(std::string_view bytes) {
+  const size_t pairs = bytes.size() / 2;
+  if (pairs < 2) return std::nullopt;
+  size_t zeroEven = 0;
+  size_t zeroOdd = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    zeroEven += bytes[i] == '\0';
+    zeroOdd += bytes[i + 1] == '\0';
+  }
+  if (zeroOdd * 2 >= pairs && zeroEven * 10 < pairs) return TextEncoding::kUtf16Le;
+  if (zeroEven * 2 >= pairs && zeroOdd * 10 < pairs) return TextEncoding::kUtf16Be;
+  return std::nullopt;
+}
+
 std::string ErrnoText() {
   return std::strerror(errno);
 }
 
 }  // namespace
 
-std::vector<std::u16string> DictionaryFile::SplitLines(std::u16string_view text) {
-  const size_t end = text.find(u'\0');
-  if (end != std::u16string_view::npos) text = text.substr(0, end);
+std::vector<std::u16string> DictionaryFile::SplitLines(std::u16string_view view) {
+  // A NUL is no text: it is dropped, and the lines after it are kept.
+  std::u16string text(view);
+  std::erase(text, u'\0');
   std::vector<std::u16string> lines;
   size_t start = 0;
   size_t i = 0;
   while (i < text.size()) {
     if (text[i] == u'\r' || text[i] == u'\n') {
-      lines.emplace_back(text.substr(start, i - start));
+      lines.emplace_back(text, start, i - start);
       if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
       start = ++i;
     } else {
       ++i;
     }
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  if (start < text.size()) lines.emplace_back(text.substr(start, text.size() - start));
   return lines;
 }
 
@@ -153,6 +168,15 @@ DictionaryText DictionaryFile::Decode(std::string_view bytes) {
   } else if (bytes.starts_with("\xFE\xFF")) {
     result.encoding = TextEncoding::kUtf16Be;
     text = DecodeUtf16(bytes.substr(2), true);
+  } else if (const std::optional<TextEncoding> utf16 = Utf16WithoutMark(bytes)) {
+    result.encoding = *utf16;
+    text = DecodeUtf16(bytes, *utf16 == TextEncoding::kUtf16Be);
+  } else if (bytes.find('\0') != std::string_view::npos) {
+    // An 8-bit file: its NULs go before the mark is looked for, so that the
+    // file written back reads the same.
+    std::string clean(bytes);
+    std::erase(clean, '\0');
+    return Decode(clean);
   } else {
     text = Cp1252ToUtf16(bytes);
   }
@@ -181,20 +205,13 @@ std::string DictionaryFile::Encode(const DictionaryText& text) {
   return out;
 }
 
-bool DictionaryFile::Read(const std::string& path, DictionaryText& text, std::string& error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = "Cannot read the dictionary " + path + ": it is a folder";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "Cannot read the dictionary " + path + ": " + ErrnoText();
-    return false;
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = "Cannot read the dictionary " + path + ": " + ErrnoText();
+bool DictionaryFile::Read(const std::string& path, DictionaryText& text, std::string& error,
+                          core::FileFault* fault) {
+  std::string bytes;
+  const core::FileFault result = core::ReadRegularFile(path, kMaxFileBytes, bytes);
+  if (fault) *fault = result;
+  if (result != core::FileFault::kNone) {
+    error = "The dictionary " + path + " " + core::FileFaultText(result).English() + ".";
     return false;
   }
   text = Decode(bytes);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/RegularFile.h"
 
 namespace translation {
 
@@ -20,10 +23,13 @@ struct DictionaryText {
 // Reading and writing of dictionary files, line by line.
 //
 // Lines end at CR LF, a lone LF or a lone CR; a break at the very end adds no
-// empty line; the text ends at the first NUL character (the old string-list
-// reader stopped there too, which drops the zero padding of a damaged file).
+// empty line; NUL characters are dropped (a damaged file's zero padding),
+// and the lines after them are kept, so that writing the file back never
+// loses an entry. UTF-16 is recognised by its byte-order mark or, without
+// one, by the zero bytes of its ASCII characters.
 // Writing ends every line with CR LF and writes the byte-order mark of the
-// encoding, so a file keeps the encoding it was read with.
+// encoding, so a file keeps the encoding it was read with (a UTF-16 file
+// without a mark gets one).
 class DictionaryFile {
  public:
   // Decodes file contents; never fails. Malformed UTF-8 or UTF-16 becomes
@@ -34,8 +40,13 @@ class DictionaryFile {
   // Splits like the string list: CR LF, LF or CR end a line.
   static std::vector<std::u16string> SplitLines(std::u16string_view text);
 
-  // false with a message naming the file when it cannot be read.
-  static bool Read(const std::string& path, DictionaryText& text, std::string& error);
+  // Larger files are no dictionaries; reading refuses them.
+  static constexpr size_t kMaxFileBytes = 4u * 1024 * 1024;
+
+  // false with a message naming the file when it is no regular file of at
+  // most kMaxFileBytes or cannot be read; `fault` says why.
+  static bool Read(const std::string& path, DictionaryText& text, std::string& error,
+                   core::FileFault* fault = nullptr);
 
   // Writes through a temporary file in the same folder and a rename, so the
   // file is either the old or the new one, never half written. A file that

@@ -124,16 +124,23 @@ std::string TLanguage::TranslateHintText(std::string_view name, std::string_view
 bool TLanguage::LoadTranslateText() {
   DictionaryText text;
   std::string error;
-  if (!DictionaryFile::Read(m_dialogfile, text, error)) {
+  core::FileFault fault = core::FileFault::kNone;
+  if (!DictionaryFile::Read(m_dialogfile, text, error, &fault)) {
     // Start the new dictionary empty: it is to hold this window's entries
-    // only, not those of the dictionary loaded before.
+    // only, not those of the dictionary loaded before. A file that exists
+    // but cannot be read is never written over.
     m_lastError = error;
+    if (fault == core::FileFault::kMissing)
+      m_refusedFiles.erase(m_dialogfile);
+    else
+      m_refusedFiles[m_dialogfile] = error;
     m_recordedFiles.insert(m_dialogfile);
     m_lines.clear();
     m_loadedLines.clear();
     m_encoding = TextEncoding::kWindows1252;
     return false;
   }
+  m_refusedFiles.erase(m_dialogfile);
   UseDictionary(std::move(text));
   return true;
 }
@@ -148,6 +155,10 @@ void TLanguage::UseDictionary(DictionaryText text) {
 
 bool TLanguage::SaveTranslateText() {
   if (!RecordMode() && !m_dictionaryChanged) return true;
+  if (const auto refused = m_refusedFiles.find(m_dialogfile); refused != m_refusedFiles.end()) {
+    m_lastError = refused->second;
+    return false;
+  }
   DictionaryText text;
   text.encoding = m_encoding;
   text.lines = m_loadedLines;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -53,12 +54,15 @@ class TLanguage {
   std::string TranslateHintText(std::string_view name, std::string_view hint);
 
   // Replaces the lines in memory by the file's. false (and record mode for
-  // this file, with no lines in memory) when it cannot be read.
+  // this file, with no lines in memory) when it cannot be read. A file that
+  // exists but is refused (no regular file, too large, no access) is then
+  // never written: SaveTranslateText reports the reason instead.
   bool LoadTranslateText();
   // Takes a dictionary read elsewhere, as LoadTranslateText does a file's.
   void UseDictionary(DictionaryText text);
   // Writes the lines when recording or changed; true when nothing had to be
-  // written. false with LastError() when the file could not be written.
+  // written. false with LastError() when the file could not be written or
+  // was refused when loading.
   bool SaveTranslateText();
 
   // Record mode of the current Dialogfile.
@@ -82,6 +86,8 @@ class TLanguage {
   std::vector<std::u16string> m_loadedLines;
   TextEncoding m_encoding = TextEncoding::kWindows1252;
   std::set<std::string> m_recordedFiles;
+  // Files that exist but could not be read, with the reason: not written.
+  std::map<std::string, std::string> m_refusedFiles;
   bool m_dictionaryChanged = false;
   std::string m_lastError;
 };

@@ -1,9 +1,5 @@
 #include "update/IniLines.h"
 
-#include <fstream>
-#include <iterator>
-#include <system_error>
-
 namespace update {
 
 namespace {
@@ -56,15 +52,11 @@ std::string NarrowUtf8(std::string_view in) {
 
 }  // namespace
 
-std::optional<IniLines> IniLines::Load(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-  const auto size = std::filesystem::file_size(path, ec);
-  if (ec || size > kMaxFileBytes) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+std::optional<IniLines> IniLines::Load(const std::filesystem::path& path, core::FileFault* fault) {
+  std::string bytes;
+  const core::FileFault result = core::ReadRegularFile(path.string(), kMaxFileBytes, bytes);
+  if (fault) *fault = result;
+  if (result != core::FileFault::kNone) return std::nullopt;
   return Parse(bytes);
 }
 

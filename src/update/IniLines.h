@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/RegularFile.h"
 
 namespace update {
 
@@ -22,8 +25,9 @@ class IniLines {
   IniLines() = default;
   explicit IniLines(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
 
-  // Nothing when the file cannot be read.
-  static std::optional<IniLines> Load(const std::filesystem::path& path);
+  // Nothing when the file is no regular file of at most kMaxFileBytes or
+  // cannot be read; `fault` says why.
+  static std::optional<IniLines> Load(const std::filesystem::path& path, core::FileFault* fault = nullptr);
   // Splits bytes at CR LF, LF or CR. A UTF-8 byte-order mark makes the rest
   // be read as UTF-8 and narrowed to Latin-1 ('?' for what Latin-1 lacks);
   // without one every byte is one character.

@@ -8,10 +8,12 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/BilingualText.h"
+#include "core/RegularFile.h"
 #include "update/IniLines.h"
-#include "update/versions/PackagePath.h"
 #include "update/TUpdateForm.h"
 #include "update/RunTexts.h"
+#include "update/versions/PackagePath.h"
 
 namespace update {
 
@@ -28,6 +30,42 @@ constexpr size_t kProgDeviceValueCapacity = 511;
 constexpr int kDefaultBaudList[] = {2, 3, 4, 1, 0};  // 4800, 9600, 19200, 2400, 1200
 constexpr int kMaxBaudTag = 9;
 constexpr int kMaxComNumber = 256;
+
+// A configuration file that is there but cannot be used; "nicht vorhanden"
+// stays the text of a missing one.
+constexpr core::BilingualText kConfigFile1{"Konfigurationsdatei 1 ", "Configuration file 1 "};
+constexpr core::BilingualText kConfigFile2{"Konfigurationsdatei 2 ", "Configuration file 2 "};
+constexpr core::BilingualText kProgramEnds{"!!Programm wird beendet", "!!The program ends"};
+constexpr core::BilingualText kLanguageNotSaved{"!!Die Sprache wird nicht gespeichert",
+                                                "!!The language is not saved"};
+
+std::string ConfigFaultText(const core::BilingualText& file, const std::filesystem::path& path,
+                            core::FileFault fault, const core::BilingualText& tail, int language) {
+  return std::string(file.In(language)) + "(" + path.string() + ") " +
+         core::FileFaultText(fault).In(language) + tail.In(language);
+}
+
+// The user's copy first, then the package's. A copy that is there but
+// unusable is named rather than a missing package file.
+struct UpdateIniLoad {
+  std::optional<IniLines> ini;
+  core::FileFault fault = core::FileFault::kNone;
+  std::filesystem::path path;
+};
+
+UpdateIniLoad LoadUpdateIni(const std::filesystem::path& first, const std::filesystem::path& fallback) {
+  UpdateIniLoad load;
+  load.ini = IniLines::Load(first, &load.fault);
+  load.path = first;
+  if (load.ini) return load;
+  core::FileFault fallbackFault = core::FileFault::kNone;
+  load.ini = IniLines::Load(fallback, &fallbackFault);
+  if (load.fault == core::FileFault::kMissing) {
+    load.fault = fallbackFault;
+    load.path = fallback;
+  }
+  return load;
+}
 
 std::string UpperAscii(std::string text) {
   for (char& c : text) {
@@ -144,14 +182,18 @@ void TUpdateForm::ResolveUpdateIni(const std::string& fileName, std::filesystem:
 int TUpdateForm::ReadUpdateIni(const std::string& fileName) {
   std::filesystem::path first, fallback;
   ResolveUpdateIni(fileName, first, fallback);
-  std::optional<IniLines> ini = IniLines::Load(first);
-  if (!ini) ini = IniLines::Load(fallback);
-  if (!ini) {
-    m_view.MessageBox(texts::kConfigFile1Missing.German(), texts::kCaptionConfigMissing.German(),
-                      MessageIcon::Error, MessageButtons::Ok);
+  const UpdateIniLoad load = LoadUpdateIni(first, fallback);
+  if (!load.ini) {
+    // The language is not known yet: German, then English.
+    const std::string text = load.fault == core::FileFault::kMissing
+                                 ? std::string(texts::kConfigFile1Missing.German())
+                                 : ConfigFaultText(kConfigFile1, load.path, load.fault, kProgramEnds, 0) +
+                                       "\r\n\r\n" +
+                                       ConfigFaultText(kConfigFile1, load.path, load.fault, kProgramEnds, 1);
+    m_view.MessageBox(text, texts::kCaptionConfigMissing.German(), MessageIcon::Error, MessageButtons::Ok);
     return -1;
   }
-  ReadUpdateLines(*ini);
+  ReadUpdateLines(*load.ini);
   return 0;
 }
 
@@ -202,11 +244,14 @@ void TUpdateForm::ReadUpdateLines(const IniLines& lines) {
 int TUpdateForm::SaveUpdateIni(const std::string& fileName) {
   std::filesystem::path first, fallback;
   ResolveUpdateIni(fileName, first, fallback);
-  std::optional<IniLines> ini = IniLines::Load(first);
-  if (!ini) ini = IniLines::Load(fallback);
+  const UpdateIniLoad load = LoadUpdateIni(first, fallback);
+  const std::optional<IniLines>& ini = load.ini;
   if (!ini) {
-    m_view.MessageBox(texts::kConfigFile2Missing.German(), texts::kCaptionConfigMissing.German(),
-                      MessageIcon::Error, MessageButtons::Ok);
+    const std::string text =
+        load.fault == core::FileFault::kMissing
+            ? std::string(texts::kConfigFile2Missing.German())
+            : ConfigFaultText(kConfigFile1, load.path, load.fault, kLanguageNotSaved, m_settings.Language);
+    m_view.MessageBox(text, texts::kCaptionConfigMissing.German(), MessageIcon::Error, MessageButtons::Ok);
     return -1;
   }
   constexpr size_t kCap = UpdateSettings::kValueCapacity;
@@ -230,10 +275,15 @@ int TUpdateForm::SaveUpdateIni(const std::string& fileName) {
 }
 
 int TUpdateForm::ReadProgDeviceIni(const std::string& fileName) {
-  std::optional<IniLines> ini = IniLines::Load(InPackage(fileName));
+  const std::filesystem::path path = InPackage(fileName);
+  core::FileFault fault = core::FileFault::kNone;
+  std::optional<IniLines> ini = IniLines::Load(path, &fault);
   if (!ini) {
-    m_view.MessageBox(texts::kConfigFile2Missing.German(), texts::kCaptionConfigMissing.German(),
-                      MessageIcon::Error, MessageButtons::Ok);
+    const std::string text =
+        fault == core::FileFault::kMissing
+            ? std::string(texts::kConfigFile2Missing.German())
+            : ConfigFaultText(kConfigFile2, path, fault, kProgramEnds, m_settings.Language);
+    m_view.MessageBox(text, texts::kCaptionConfigMissing.German(), MessageIcon::Error, MessageButtons::Ok);
     return -1;
   }
   ReadProgDeviceLines(*ini);

@@ -1,6 +1,7 @@
 // Dictionary files come from the package and from users' editors: no file
 // may make the reader or the lookups fail, and writing a file back must
 // give the lines that were read.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,6 +15,11 @@ using translation::DictionaryFile;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   translation::DictionaryText text = DictionaryFile::Decode(bytes);
+  // A NUL or a missing mark must not lose lines: each LF of an 8-bit file
+  // ends one.
+  if (text.encoding == translation::TextEncoding::kWindows1252 &&
+      text.lines.size() < static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')))
+    std::abort();
 
   const translation::DictionaryText again = DictionaryFile::Decode(DictionaryFile::Encode(text));
   if (again.encoding != text.encoding || again.lines != text.lines) std::abort();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -200,6 +201,12 @@ TEST_F(FileVersionFiles, MissingFileGivesZeroAndAnErrorText) {
   EXPECT_EQ(r.thousandths, 0);
   EXPECT_NE(r.error.find(missing), std::string::npos);
   EXPECT_FALSE(ReadFileVersion("SWV", m_dir.string()).readable);  // a folder
+  // A FIFO is never opened, so it cannot block the version check.
+  const std::string fifo = (m_dir / "PIPE.TXT").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const FileVersionResult pipe = ReadFileVersion("SWV", fifo);
+  EXPECT_FALSE(pipe.readable);
+  EXPECT_NE(pipe.error.find("not a regular file"), std::string::npos) << pipe.error;
   // An ambiguous kind reads nothing and reports nothing.
   const FileVersionResult none = ReadFileVersion("S1094000", (m_dir / "NOFILE.BIN").string());
   EXPECT_EQ(none.kind, FileKind::kAmbiguous);

@@ -69,6 +69,32 @@ TEST(TiTxtRead, OddSectionsArePaddedWithFF) {
   EXPECT_EQ(Data(image, 1), (std::vector<uint8_t>{0xA0, 0xA1, 0xA2, 0xFF}));
 }
 
+// Whatever the order of the sections, padding never changes a byte the file
+// gives, and every given byte is in the image once.
+TEST(TiTxtRead, PadsNeverLandOnAGivenByte) {
+  // An odd section and the section that goes on at its odd end: one block.
+  FirmwareImage16 image;
+  EXPECT_EQ(ReadTiTxt(Section(0x3100, 3) + Section(0x3103, 5, 3) + Section(0xFFFE, 2) + "q\r\n", image), 1);
+  EXPECT_EQ(image.blocks[0].address, 0x3100);
+  EXPECT_EQ(Data(image, 0), (std::vector<uint8_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+  FirmwareImage32 wide;
+  EXPECT_EQ(ReadTiTxt(Section(0x5C00, 1) + Section(0x5C01, 1, 0x77) + "q\r\n", wide), 0);
+  EXPECT_EQ(Data(wide, 0), (std::vector<uint8_t>{0x00, 0x77}));
+
+  // Out of address order: the pad at 0x3103 takes the byte given later.
+  EXPECT_EQ(ReadTiTxt(Section(0x3100, 3) + Section(0x5000, 2) + Section(0x3103, 1, 0xAB) + "q\r\n", image),
+            2);
+  EXPECT_EQ(Data(image, 0), (std::vector<uint8_t>{0, 1, 2, 0xAB}));
+  EXPECT_EQ(image.blocks[2].address, 0x3103);
+  EXPECT_EQ(image.blocks[2].data[0], 0xAB);
+  EXPECT_EQ(image.fault, ImageFault::kNone);
+
+  // A byte given twice has no single value: refused at the second.
+  ReadTiTxt(Section(0x3100, 4) + Section(0x5000, 2) + Section(0x3103, 2), image);
+  EXPECT_EQ(image.fault, ImageFault::kOverlap);
+  EXPECT_EQ(image.faultLine, 6);
+}
+
 TEST(TiTxtRead, LowerVectorBlockMovesBehindTheUpperPart) {
   FirmwareImage16 image;
   const std::string text =

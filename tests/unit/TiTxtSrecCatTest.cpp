@@ -105,9 +105,11 @@ void CheckOrder(const FirmwareImage32& image) {
 
 template <class Image>
 void RoundTrip(std::mt19937& rng, const fs::path& dir, uint32_t addressLimit, int trial) {
-  const int count = 1 + static_cast<int>(rng() % 4);
-  std::vector<Section> sections;
+  // A reset vector first: firmware without one is refused.
+  const int count = 2 + static_cast<int>(rng() % 4);
+  std::vector<Section> sections{{0xFFFE, {0x00, 0x31}}};
   std::vector<std::string> args{"srec_cat"};
+  args.insert(args.end(), {"-generate", "0xFFFE", "0x10000", "-repeat-data", "0x00", "0x31"});
   while (static_cast<int>(sections.size()) < count) {
     // Sizes from 1 byte to several blocks, odd ones included.
     const size_t size = 1 + rng() % (rng() % 2 ? 40 : 2000);

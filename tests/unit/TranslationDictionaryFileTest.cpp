@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,13 +32,70 @@ TEST(TranslationCodePage, SpecialsOf1252AndTheUndefinedBytesRoundTrip) {
   EXPECT_FALSE(lossless);
 }
 
-TEST(TranslationDictionaryFile, LinesEndAtAnyBreakAndTheTextAtNul) {
+TEST(TranslationDictionaryFile, LinesEndAtAnyBreakAndNulBytesAreDropped) {
   const auto lines = DictionaryFile::SplitLines(u"a\r\nb\nc\rd\n\re\r\n");
   EXPECT_EQ(lines, (std::vector<std::u16string>{u"a", u"b", u"c", u"d", u"", u"e"}));
   EXPECT_EQ(DictionaryFile::SplitLines(u"last"), std::vector<std::u16string>{u"last"});
   EXPECT_TRUE(DictionaryFile::SplitLines(u"").empty());
   const std::u16string padded(u"[A]=x\r\n\0\0\0junk", 14);
-  EXPECT_EQ(DictionaryFile::SplitLines(padded), std::vector<std::u16string>{u"[A]=x"});
+  EXPECT_EQ(DictionaryFile::SplitLines(padded), (std::vector<std::u16string>{u"[A]=x", u"junk"}));
+  // One NUL inside the file loses nothing after it.
+  const std::string damaged("[A]a:=x\r\n[B]b:=\0y\r\n[C]c:=z\r\n", 30);
+  EXPECT_EQ(DictionaryFile::Decode(damaged).lines,
+            (std::vector<std::u16string>{u"[A]a:=x", u"[B]b:=y", u"[C]c:=z"}));
+}
+
+TEST(TranslationDictionaryFile, Utf16WithoutByteOrderMarkIsRecognised) {
+  const std::u16string source = u"[A]Ger\u00E4t:=Device\r\n[B]b:=\u20AC\r\n";
+  std::string le;
+  std::string be;
+  for (char16_t unit : source) {
+    le += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    be += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+  }
+  const std::vector<std::u16string> expected{u"[A]Ger\u00E4t:=Device", u"[B]b:=\u20AC"};
+  const DictionaryText little = DictionaryFile::Decode(le);
+  EXPECT_EQ(little.encoding, TextEncoding::kUtf16Le);
+  EXPECT_EQ(little.lines, expected);
+  const DictionaryText big = DictionaryFile::Decode(be);
+  EXPECT_EQ(big.encoding, TextEncoding::kUtf16Be);
+  EXPECT_EQ(big.lines, expected);
+  // Written back with its mark; nothing lost.
+  EXPECT_EQ(DictionaryFile::Encode(little), "\xFF\xFE" + le);
+  // NULs go before the mark is looked for: the file written back reads the same.
+  const DictionaryText marked = DictionaryFile::Decode(std::string("\xEF\0\xBB\xBF[A]=x", 9));
+  EXPECT_EQ(marked.encoding, TextEncoding::kUtf8);
+  EXPECT_EQ(DictionaryFile::Decode(DictionaryFile::Encode(marked)).lines, marked.lines);
+  // A 1252 file padded with NULs is no UTF-16.
+  EXPECT_EQ(DictionaryFile::Decode("[A]a:=x\r\n" + std::string(64, '\0')).encoding,
+            TextEncoding::kWindows1252);
+}
+
+// Only a regular file is read, and opening never blocks (a FIFO would hang
+// the start-up before the window shows).
+TEST(TranslationDictionaryFile, OnlyRegularFilesOfBoundedSizeAreRead) {
+  TranslationTestFolder folder;
+  const std::string fifo = folder.File("Update.Deu");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string loop = folder.File("Update.Eng");
+  std::filesystem::create_symlink(loop, loop);
+  const std::string large = folder.File("large.lng");
+  TranslationTestFolder::Put(large, "");
+  std::filesystem::resize_file(large, DictionaryFile::kMaxFileBytes + 1);
+  const std::pair<std::string, core::FileFault> cases[] = {
+      {fifo, core::FileFault::kNotRegular},
+      {loop, core::FileFault::kLinkLoop},
+      {large, core::FileFault::kTooLarge},
+      {folder.File("none"), core::FileFault::kMissing},
+      {folder.Path().string(), core::FileFault::kDirectory}};
+  for (const auto& [path, expected] : cases) {
+    DictionaryText text;
+    std::string error;
+    core::FileFault fault = core::FileFault::kNone;
+    EXPECT_FALSE(DictionaryFile::Read(path, text, error, &fault)) << path;
+    EXPECT_EQ(fault, expected) << path;
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+  }
 }
 
 TEST(TranslationDictionaryFile, ByteOrderMarksPickTheEncodingAndAreWrittenBack) {

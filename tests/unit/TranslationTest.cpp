@@ -191,6 +191,31 @@ TEST_F(TranslationTest, UmlautsAndForeignCharactersSurviveRewriting) {
   EXPECT_EQ(TranslationTestFolder::Get(m_eng), utf8 + "[B]\xC3\xA4:=\r\n");
 }
 
+// A rewrite never holds fewer entries than the file did.
+TEST_F(TranslationTest, DamagedDictionariesAreNeverWrittenShorter) {
+  // A NUL in the middle: every entry after it stays and is used.
+  const std::string damaged("[A]a:=Eins\r\n[B]b:=\0Zwei\r\n[C]c:=Drei\r\n", 39);
+  TranslationTestFolder::Put(m_deu, damaged);
+  TLanguage language(m_deu);
+  ASSERT_TRUE(language.LoadTranslateText());
+  EXPECT_EQ(language.TranslateText("C", "c"), "Drei");
+  language.TranslateText("D", "d");
+  ASSERT_TRUE(language.SaveTranslateText()) << language.LastError();
+  EXPECT_EQ(TranslationTestFolder::Get(m_deu), "[A]a:=Eins\r\n[B]b:=Zwei\r\n[C]c:=Drei\r\n[D]d:=\r\n");
+
+  // A file that is there but refused (too large) is left as it is and the
+  // reason is reported instead.
+  TranslationTestFolder::Put(m_eng,
+                             "[A]a:=One\r\n" + std::string(translation::DictionaryFile::kMaxFileBytes, ' '));
+  const std::string before = TranslationTestFolder::Get(m_eng);
+  TLanguage large(m_eng);
+  EXPECT_FALSE(large.LoadTranslateText());
+  EXPECT_EQ(large.TranslateText("A", "a"), "a");
+  EXPECT_FALSE(large.SaveTranslateText());
+  EXPECT_NE(large.LastError().find("too large"), std::string::npos) << large.LastError();
+  EXPECT_EQ(TranslationTestFolder::Get(m_eng), before);
+}
+
 TEST_F(TranslationTest, FailedLoadStartsAnEmptyDictionaryAndWriteErrorsAreReported) {
   TranslationTestFolder::Put(m_eng, "[A]a:=English\r\n");
   TLanguage language(m_eng);

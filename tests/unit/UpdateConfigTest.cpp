@@ -1,6 +1,9 @@
 // Update.ini and ProgDevice.ini as the window reads and writes them, and the
 // folder mirroring of the user's copy.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
 
 #include <map>
 #include <string>
@@ -118,6 +121,52 @@ TEST_F(UpdateConfigTest, MissingFilesEndTheStartWithTheirMessages) {
   EXPECT_EQ(m_view.boxes[0].text, "Konfigurationsdatei 2 nicht vorhanden!!Programm wird beendet");
   EXPECT_EQ(m_view.boxes[0].caption, "Error");
   EXPECT_EQ(m_view.boxes[0].icon, update::MessageIcon::Error);
+  EXPECT_TRUE(m_view.memo.empty()) << "nothing of the start may run";
+}
+
+// A file that is there but unusable is not "nicht vorhanden": the box says
+// what is wrong, and the start still ends. A FIFO must not hang it.
+TEST_F(UpdateConfigTest, UnusableConfigurationFilesSayWhatIsWrong) {
+  const std::filesystem::path ini = m_folder.Path() / "Update.ini";
+  struct Case {
+    std::function<void()> make;
+    const char* german;
+    const char* english;
+  };
+  const Case cases[] = {
+      {[&] { std::filesystem::create_directory(ini); }, "ist ein Ordner", "is a folder"},
+      {[&] { std::filesystem::create_symlink(ini, ini); }, "im Kreis", "loop"},
+      {[&] { ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0); }, "keine gew\xF6hnliche Datei", "not a regular file"},
+      {[&] {
+         m_folder.Write("Update.ini", "Language=1\r\n");
+         std::filesystem::resize_file(ini, update::IniLines::kMaxFileBytes + 1);
+       },
+       "zu gro\xDF", "too large"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(ini);
+    c.make();
+    m_view.boxes.clear();
+    EXPECT_FALSE(Form().FormCreate()) << c.english;
+    ASSERT_EQ(m_view.boxes.size(), 1u) << c.english;
+    const std::string& text = m_view.boxes[0].text;
+    EXPECT_EQ(text.rfind("Konfigurationsdatei 1 (" + ini.string() + ") ", 0), 0u) << text;
+    EXPECT_NE(text.find(c.german), std::string::npos) << text;
+    EXPECT_NE(text.find(c.english), std::string::npos) << text;
+    EXPECT_NE(text.find("!!Programm wird beendet"), std::string::npos) << text;
+    EXPECT_EQ(text.find("nicht vorhanden"), std::string::npos) << text;
+    EXPECT_EQ(m_view.boxes[0].icon, update::MessageIcon::Error);
+  }
+
+  // ProgDevice.ini in the language just read.
+  std::filesystem::remove_all(ini);
+  m_folder.Write("Update.ini", "Language=1\r\n");
+  std::filesystem::create_directory(m_folder.Path() / "ProgDevice.ini");
+  m_view.boxes.clear();
+  EXPECT_FALSE(Form().FormCreate());
+  ASSERT_EQ(m_view.boxes.size(), 1u);
+  EXPECT_EQ(m_view.boxes[0].text, "Configuration file 2 (" + (m_folder.Path() / "ProgDevice.ini").string() +
+                                      ") is a folder!!The program ends");
   EXPECT_TRUE(m_view.memo.empty()) << "nothing of the start may run";
 }
 

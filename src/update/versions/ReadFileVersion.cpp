@@ -1,9 +1,9 @@
 #include "update/versions/ReadFileVersion.h"
 
 #include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <utility>
+
+#include "core/RegularFile.h"
 
 #include "update/versions/PackagePath.h"
 #include "update/versions/VersionNumber.h"
@@ -13,8 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-FileVersionResult Unreadable(FileKind kind, std::string_view fileName, const std::string& reason) {
-  std::string error = std::string("Cannot open file \"") + std::string(fileName) + "\". " + reason;
+FileVersionResult Unreadable(FileKind kind, std::string_view fileName, core::FileFault fault) {
+  std::string error = std::string("Cannot open file \"") + std::string(fileName) + "\": it " +
+                      core::FileFaultText(fault).English() + ".";
   return FileVersionResult{std::string(1, '0'), 0, kind, false, std::move(error)};
 }
 
@@ -41,23 +42,16 @@ FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileNam
   const fs::path path = folder.empty() || fs::path(name).is_absolute()
                             ? ResolvePackagePath(name)
                             : ResolvePackagePath((folder / name).string());
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) {
-    return Unreadable(kind, fileName, ec ? ec.message() : "No such file or directory");
+  core::RegularFile file;
+  if (const core::FileFault fault = file.Open(path.string()); fault != core::FileFault::kNone) {
+    return Unreadable(kind, fileName, fault);
   }
-  if (!fs::is_regular_file(status)) return Unreadable(kind, fileName, "It is not a file.");
-  const uint64_t size = fs::file_size(path, ec);
-  if (ec) return Unreadable(kind, fileName, ec.message());
-
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Unreadable(kind, fileName, "Access denied or the file is in use.");
-  const ReadWindow window = WindowOf(kind, size);
-  std::string data(window.count, '\0');
-  in.seekg(static_cast<std::streamoff>(window.offset));
-  in.read(data.data(), static_cast<std::streamsize>(data.size()));
-  if (!in && !in.eof()) return Unreadable(kind, fileName, "The file could not be read.");
-  data.resize(static_cast<size_t>(in.gcount()));
+  const ReadWindow window = WindowOf(kind, file.Size());
+  std::string data;
+  if (const core::FileFault fault = file.Read(window.offset, window.count, data);
+      fault != core::FileFault::kNone) {
+    return Unreadable(kind, fileName, fault);
+  }
 
   FileVersionResult result;
   result.kind = kind;

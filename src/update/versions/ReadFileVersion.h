@@ -17,10 +17,10 @@ struct FileVersionResult {
   std::string error;      // for the error box; empty unless the file failed
 };
 
-// The version that a package file carries for `key`. A file that cannot be
-// opened or read gives "0" with `error` set; the caller shows the error box
-// and goes on with 0. An ambiguous kind reads nothing and gives "" without
-// an error. Runs in the caller's thread; it reads at most 250000 bytes.
+// The version that a package file carries for `key`. A file that is no
+// regular file (never opened then) or cannot be read gives "0" with `error` set; the caller shows the error
+// box and goes on with 0. An ambiguous kind reads nothing and gives "" without an error. Runs in the caller's
+// thread; it reads at most 250000 bytes.
 FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileName);
 // The same with a relative name looked up in `folder` (the package folder).
 FileVersionResult ReadFileVersion(std::string_view key, std::string_view fileName,
