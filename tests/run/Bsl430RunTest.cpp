@@ -292,6 +292,39 @@ TEST(Bsl430Run, EscapeEndsTheRun) {
   EXPECT_FALSE(run.Loader()->Started());
 }
 
+TEST(Bsl430Run, AnswersOutOfTheRequestsPhaseAreIgnored) {
+  // A reset vector before it was asked for (it would open the hand-over
+  // with a wrong password, which erases a 2xx), a "!" while the vector is
+  // awaited (it would ask again), boot-loader codes from noise, and noise
+  // on the line before the vector's answer: the request goes on as if none
+  // had come, and leaves the boot-loader codes to the window.
+  BslRun run(std::string(k2xxProfile) + "garbage = 5577 40\n", Image2xx());
+  run.record.AskResetVector = true;
+  auto& queue = run.window.queue;
+  run.window.recording.onWrite = [&](const uint8_t* bytes, uint32_t count) {
+    const std::string text(reinterpret_cast<const char*>(bytes), count);
+    if (text == "A.1000\r\n") {
+      queue.PostCode(core::codes::kAnswerResetVector, "0x1234");
+      queue.PostCode(core::codes::kLoaderFrame, "noise");
+      queue.PostCode(core::codes::kLoaderByte, core::EventText::Number(0x51));
+    } else if (text == "A.5577\r\n") {
+      queue.PostCode(core::codes::kAcknowledged);
+      queue.PostCode(core::codes::kAnswerLine);
+    }
+  };
+  ASSERT_TRUE(run.Program());
+  EXPECT_TRUE(run.window.boxes.empty());
+  EXPECT_EQ(bsltest::SentCommands(run.window.log),
+            (std::vector<std::string>{"A.1000\r\n", "A.5577\r\n", "A.5588#QT48\r\n"}));
+  EXPECT_EQ(run.record.ResetVector, 0xC000);
+  EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
+  for (const int32_t code : {core::codes::kLoaderFrame, core::codes::kLoaderByte})
+    EXPECT_EQ(std::count(run.window.unconsumed.begin(), run.window.unconsumed.end(), code), 1) << code;
+  const auto trace = run.Trace();
+  ASSERT_GE(trace.size(), 2u);
+  EXPECT_EQ(trace[1], "10@FFFF/9600");  // the password taken at once
+}
+
 TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {
   struct Case {
     const char* file;

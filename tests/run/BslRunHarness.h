@@ -18,6 +18,7 @@
 #include "ProgrammerWindow.h"
 #include "TiTxtImages.h"
 #include "core/EventCodes.h"
+#include "platform/PortSystem.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "programmers/ProgrammerHost.h"
@@ -45,6 +46,73 @@ using testing_support::Pattern;
 using testing_support::TiTxt;
 using testing_support::Vectors;
 
+// The port system in front of the simulated one: every write, settings
+// change and purge on an opened line is noted, with its virtual time, and
+// each write is shown to `onWrite` first.
+class RecordingPorts final : public platform::PortSystem {
+ public:
+  struct Operation {
+    uint32_t atMs;
+    std::string what;  // "write", "settings", "purge"
+  };
+
+  RecordingPorts(platform::PortSystem& ports, platform::Clock& clock) : m_ports(ports), m_clock(clock) {}
+
+  platform::PortStatus Probe(uint32_t com) override { return m_ports.Probe(com); }
+  platform::PortOpenResult Open(uint32_t com) override {
+    platform::PortOpenResult result = m_ports.Open(com);
+    if (result.line) result.line = std::make_unique<Line>(*this, std::move(result.line));
+    return result;
+  }
+
+  std::vector<Operation> operations;
+  std::function<void(const uint8_t* bytes, uint32_t count)> onWrite;
+
+ private:
+  class Line final : public platform::SerialLine {
+   public:
+    Line(RecordingPorts& owner, std::unique_ptr<platform::SerialLine> line)
+        : m_owner(owner), m_line(std::move(line)) {}
+    bool GetState(platform::DCB& dcb) override { return m_line->GetState(dcb); }
+    bool SetState(const platform::DCB& dcb) override {
+      m_owner.Note("settings");
+      return m_line->SetState(dcb);
+    }
+    bool GetTimeouts(platform::COMMTIMEOUTS& t) override { return m_line->GetTimeouts(t); }
+    bool SetTimeouts(const platform::COMMTIMEOUTS& t) override { return m_line->SetTimeouts(t); }
+    void StartReader(platform::SerialLineEvents& events) override { m_line->StartReader(events); }
+    uint32_t Read(uint8_t* buffer, uint32_t count) override { return m_line->Read(buffer, count); }
+    platform::WriteResult Write(const uint8_t* bytes, uint32_t count) override {
+      m_owner.Wrote(bytes, count);
+      return m_line->Write(bytes, count);
+    }
+    bool WriteInBackground(const uint8_t* bytes, uint32_t count, WriteDone done) override {
+      m_owner.Wrote(bytes, count);
+      return m_line->WriteInBackground(bytes, count, std::move(done));
+    }
+    bool WriterBusy() override { return m_line->WriterBusy(); }
+    bool Purge(uint32_t flags) override {
+      m_owner.Note("purge");
+      return m_line->Purge(flags);
+    }
+    void ClearBreak() override { m_line->ClearBreak(); }
+    void Close() override { m_line->Close(); }
+
+   private:
+    RecordingPorts& m_owner;
+    std::unique_ptr<platform::SerialLine> m_line;
+  };
+
+  void Note(const char* what) { operations.push_back({m_clock.TickCount(), what}); }
+  void Wrote(const uint8_t* bytes, uint32_t count) {
+    if (onWrite) onWrite(bytes, count);
+    Note("write");
+  }
+
+  platform::PortSystem& m_ports;
+  platform::Clock& m_clock;
+};
+
 // The SimHost comes first: the window's timers are made on it.
 struct SimHostHolder {
   platform::sim::SimHost host;
@@ -66,7 +134,7 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   // the instrument's baud rate, 8 data bits, 2 stop bits, no parity.
   sim::Instrument& Connect(const sim::InstrumentProfile& profile, serial::BaudTag baud) {
     sim::Instrument& instrument = rack.Place(m_com, profile);
-    port = std::make_unique<serial::TComPort>(ports, host.Time());
+    port = std::make_unique<serial::TComPort>(recording, host.Time());
     serial::V24ParameterTag* r = port->GetV24Parameter();
     r->DatenBits = serial::D_8;
     r->StopBits = serial::S_2;
@@ -119,6 +187,7 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   }
 
   platform::sim::SimPortSystem ports{host.Time()};
+  RecordingPorts recording{ports, host.Time()};
   sim::SimInstrumentRack rack{ports, host.Time(), Registry()};
   uint32_t m_com;
   std::unique_ptr<serial::TComPort> port;
@@ -249,6 +318,7 @@ struct ProgrammerRun {
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(m_retryFrom, all.size())), all.end()};
   }
   std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
+
   const Model* Loader() const { return LoaderOf<Model>(*instrument); }
 
   Model* loader = nullptr;  // by PlantInLoader
