@@ -17,8 +17,6 @@ namespace {
 
 using namespace msp430;
 
-constexpr const char* kErrorCaption = "Error";  // in both languages
-
 constexpr int32_t kEntryWaitMs = 8000;
 constexpr int32_t kRestoreWaitMs = 2000;
 constexpr int32_t kRateSwitchWaitMs = 1000;  // before and after the port follows the loader to 38400
@@ -152,6 +150,7 @@ int32_t T_BSL430::ReadHexWord(const char* text) {
 }
 
 bool T_BSL430::SendCommand(const std::string& text) {
+  if (LineLost()) return true;
   m_port.Write(text.c_str(), -1, false);
   m_form.LogLine(text);
   return true;
@@ -221,13 +220,23 @@ bool T_BSL430::Program(const std::string& fileName) {
   RunEventLoop(m_finished);
 
   m_form.ReportProgress(10, -1);
-  m_handOver.Restore(m_failed);
+  // A lost line takes no settings and is not waited for.
+  if (!LineLost()) m_handOver.Restore(m_failed);
   m_form.ReportProgress(1, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = false;
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  if (m_failed) ShowError();
+  if (LineLost())
+    ShowConnectionLost();
+  else if (m_failed)
+    ShowError();
   return !m_failed;
+}
+
+void T_BSL430::OnConnectionLost() {
+  m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
+  m_handOver.Stop();
+  Fail();
 }
 
 void T_BSL430::StartInLoader() {
@@ -434,6 +443,7 @@ void T_BSL430::RetryRule(bool timeOut) {
 }
 
 void T_BSL430::Send(const RomSteps::Step& step, const std::vector<uint8_t>& payload) {
+  if (LineLost()) return;
   m_romSteps.Arm(step);
   m_sentCommand = step.command;
   if (step.command == RomBslCode::kSync) {

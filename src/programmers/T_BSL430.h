@@ -92,6 +92,7 @@ class T_BSL430 : public TProgrammerTyp, private LoaderHandOver::Client {
   // A NAK, or the loader's slot ran out (`timeOut`).
   virtual void RetryRule(bool timeOut);
 
+  void OnConnectionLost() override;
   void EnterLoader(bool sync) override;
   void RequestRefused() override;
   void Wait(int32_t ms) { m_delay.DelayTime(ms, false); }

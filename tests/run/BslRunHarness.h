@@ -150,6 +150,20 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
     std::ofstream(folder / name, std::ios::binary) << content;
   }
 
+  // Notes where the port's operations stood when its hang-up reached the window.
+  void OnV24Message(uint32_t message, uint32_t com) override {
+    if (message == serial::WM_V24_HANGUP) {
+      lineLostAtMs = host.Time().TickCount();
+      operationsBeforeLoss = recording.operations.size();
+    }
+    ProgrammerWindow::OnV24Message(message, com);
+  }
+  // The line's operations after its hang-up reached the window.
+  std::vector<RecordingPorts::Operation> OperationsAfterLoss() const {
+    return {recording.operations.begin() + static_cast<std::ptrdiff_t>(operationsBeforeLoss),
+            recording.operations.end()};
+  }
+
   // ProgrammerHost
   void ReportProgress(uint32_t command, int32_t value) override { progress.emplace_back(command, value); }
   void LogLine(const std::string& text) override {
@@ -198,6 +212,8 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   std::vector<std::string> boxes;
   std::vector<int32_t> unconsumed;
   std::map<int32_t, std::string> progDef;
+  uint32_t lineLostAtMs = 0;  // 0: the line was never lost
+  size_t operationsBeforeLoss = 0;
 
  protected:
   // Reads the port and parses lines; records what reaches it unconsumed.
@@ -319,6 +335,33 @@ struct ProgrammerRun {
   }
   std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
 
+  // Pulls the cable 20 ms after the first write that `when` picks out.
+  void UnplugAfterWrite(std::function<bool(const uint8_t*, uint32_t)> when) {
+    window.recording.onWrite = [this, when](const uint8_t* bytes, uint32_t count) {
+      if (unpluggedAtMs || !when(bytes, count)) return;
+      unpluggedAtMs = window.host.Time().TickCount() + 20;
+      window.host.Time().ScheduleAfter(20'000, [this] { window.ports.Line(1)->Disconnect(); });
+    };
+  }
+  // A download that lost its line at `lostAtMs` (or later) ended as it
+  // should: within a second, failed, with the one box that says so, and
+  // without touching the port after the window got the notice.
+  void ExpectEndedByTheLostLine(bool ok, uint32_t lostAtMs) {
+    const uint32_t endedAt = window.host.Time().TickCount();
+    EXPECT_FALSE(ok);
+    EXPECT_NE(window.lineLostAtMs, 0u) << "the hang-up never reached the window";
+    EXPECT_LT(endedAt - lostAtMs, 1000u) << "lost at " << lostAtMs << " ms, ended at " << endedAt << " ms";
+    EXPECT_EQ(window.boxes,
+              std::vector<std::string>{
+                  "Error: The connection to the instrument on COM1 was lost (cable or USB adapter "
+                  "unplugged?). Reconnect the instrument and restart the download with Ok."});
+    for (const auto& op : window.OperationsAfterLoss())
+      ADD_FAILURE() << op.what << " at " << op.atMs << " ms";
+    EXPECT_EQ(std::count(window.unconsumed.begin(), window.unconsumed.end(), core::codes::kConnectionLost),
+              0);
+  }
+
+  uint32_t unpluggedAtMs = 0;  // by UnplugAfterWrite
   const Model* Loader() const { return LoaderOf<Model>(*instrument); }
 
   Model* loader = nullptr;  // by PlantInLoader
