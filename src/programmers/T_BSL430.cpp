@@ -201,7 +201,7 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_failed = false;
   // A file that cannot be used fails the run before anything is sent.
   if (!ReadImage(fileName)) return false;
-  m_progressMax = 8 + 4 * m_lastBlock + 4;
+  m_progressMax = ImageSteps();
   m_form.ReportProgress(2, m_progressMax);
 
   m_form.Events().Subscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
@@ -511,6 +511,8 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
         return;
       }
       TakeImage(image);
+      m_progressMax = ImageSteps();
+      m_form.ReportProgress(2, m_progressMax);
       if (m_chipId == kFirstVectorChip && !m_passwordFromRecord)
         SetPasswordFromVector(ReadHexWord(kDefaultVector1));
     }
@@ -522,6 +524,12 @@ void T_BSL430::StepPassword() {
   Send(kRomProtocol.password, PasswordPayload());
 }
 
+int32_t T_BSL430::ImageSteps() const {
+  // The version, the password, the vector erase and the start; each block
+  // written and read back.
+  return 4 * kStepsPerCommand + (m_lastBlock + 1) * 2 * kStepsPerCommand;
+}
+
 int32_t T_BSL430::SecondBlockAddress() const {
   return m_image.blocks.size() > 1 ? m_image.blocks[1].address : 0;
 }
@@ -529,7 +537,7 @@ int32_t T_BSL430::SecondBlockAddress() const {
 void T_BSL430::StartErase(int32_t lowest) {
   const int mode = m_handOver.ModeIndex();
   m_eraseAddress = m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : kDefaultEraseTop;
-  m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * 2;
+  m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * kStepsPerCommand;
   m_form.ReportProgress(2, m_progressMax);
 }
 
@@ -539,15 +547,15 @@ void T_BSL430::AfterPassword() {
     SyncThen(&T_BSL430::StepVersion);
     return;
   }
+  const bool keepRate =
+      m_loaderVersion < kFirstVersionWithBaudRate || m_deviceRecord.KeepSlowRate[m_handOver.ModeIndex()];
+  if (!keepRate) m_progressMax += kStepsPerCommand;
   StartErase(SecondBlockAddress());
   if (m_loaderVersion == kVersionNeedingPatch && !m_patchLoaded) {
     LoadPatch();
     return;
   }
-  if (m_loaderVersion < kFirstVersionWithBaudRate || m_deviceRecord.KeepSlowRate[m_handOver.ModeIndex()])
-    SyncThen(&T_BSL430::StepErase);
-  else
-    SyncThen(&T_BSL430::StepBaudRate);
+  SyncThen(keepRate ? &T_BSL430::StepErase : &T_BSL430::StepBaudRate);
 }
 
 void T_BSL430::StepBaudRate() {

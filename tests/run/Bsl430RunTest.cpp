@@ -560,6 +560,36 @@ TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
   }
 }
 
+TEST(Bsl430Run, TheProgressEndsAtItsMaximumAlsoWithTheImageChosenByTheChipId) {
+  // The package's image and the chip's differ in block count either way;
+  // the bar must neither stop short (and jump at the end) nor run full early.
+  const std::string threeBlocks =
+      TiTxt({{0x1080, kInfo}, {0x4000, Pattern(64, 30)}, {0xFFE0, Vectors(0xC000)}});
+  struct Case {
+    std::string image, chipImage;
+  };
+  for (const Case& c : {Case{Image2xx(), ""}, Case{threeBlocks, Image2xx()}, Case{Image2xx(), threeBlocks}}) {
+    BslRun run(
+        "name = m1\nline = 4800 8N1\npcb = 1\ndevice = 2\nversion = 1.00\nserial = 3\n"
+        "loader = rom-bsl after 5567\n"
+        "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
+        "bsl = family 1xx chip 0xF16C version 1.61 reset 0xC000\n",
+        c.image);
+    if (!c.chipImage.empty()) {
+      run.window.WriteFile("CHIP16C.TXT", c.chipImage);
+      run.window.progDef[0xF16C] = "CHIP16C.TXT";
+      run.record.ImageByChipId = true;
+    } else {
+      run.record.LoaderMode = 2;
+    }
+    ASSERT_TRUE(run.Program()) << c.chipImage.size();
+    const bsltest::ProgressBar bar(run.window.progress);
+    EXPECT_GT(bar.maximum, 0);
+    EXPECT_EQ(bar.position, bar.maximum) << c.chipImage.size();
+    EXPECT_EQ(bar.beyond, 0) << c.chipImage.size();
+  }
+}
+
 TEST(Bsl430Run, TheShippedProfilesTakeTheirImages) {
   struct Case {
     const char* profile;

@@ -231,6 +231,26 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   }
 };
 
+// The progress bar as the window keeps it, from the programmer's reports:
+// where it stood before the run's final reset, against the maximum then,
+// and how far it went past its maximum on the way (unclamped).
+struct ProgressBar {
+  int32_t position = 0;
+  int32_t maximum = 0;
+  int32_t beyond = 0;
+
+  explicit ProgressBar(const std::vector<std::pair<uint32_t, int32_t>>& reports) {
+    for (size_t i = 0; i < reports.size(); ++i) {
+      const auto [command, value] = reports[i];
+      const bool finalReset = command == 1 && i + 1 == reports.size();
+      if ((command == 0 || command == 1) && !finalReset) position = value;
+      if (command == 2) maximum = value;
+      if (command == 3) position += value;
+      beyond = std::max(beyond, position - maximum);
+    }
+  }
+};
+
 inline std::string Hex(uint32_t value) {
   char t[12];
   std::snprintf(t, sizeof t, "%X", static_cast<unsigned>(value));
