@@ -326,34 +326,13 @@ TEST(Bsl430Run, AnswersOutOfTheRequestsPhaseAreIgnored) {
 }
 
 TEST(Bsl430Run, AnUnpluggedAdapterEndsTheRunAtOnce) {
-  // While the request waits for the hand-over's answer: the instrument
-  // drops its line on A.5588.
-  {
-    BslRun run(std::string(k2xxProfile) + "drop-at = 5588\n", Image2xx());
-    run.record.AskResetVector = true;
-    uint32_t handOverAt = 0;
-    run.window.recording.onWrite = [&](const uint8_t* bytes, uint32_t) {
-      if (std::string(reinterpret_cast<const char*>(bytes), 6) == "A.5588")
-        handOverAt = run.window.host.Time().TickCount();
-    };
-    const bool ok = run.Program();
-    ASSERT_NE(handOverAt, 0u);
-    run.ExpectEndedByTheLostLine(ok, handOverAt);
-    EXPECT_TRUE(run.Trace().empty());
-  }
-  // During the writes: the cable is pulled after the third block went out.
-  {
-    BslRun run(k2xxProfile, Image2xx());
-    run.record.AskResetVector = true;
-    int writes = 0;
-    run.UnplugAfterWrite([&](const uint8_t* bytes, uint32_t count) {
-      return count > 1 && bytes[0] == 0x80 && bytes[1] == 0x12 && ++writes == 3;
-    });
-    const bool ok = run.Program();
-    ASSERT_NE(run.unpluggedAtMs, 0u);
-    run.ExpectEndedByTheLostLine(ok, run.unpluggedAtMs);
-    EXPECT_FALSE(run.Loader()->Started());
-  }
+  // While the request waits for the hand-over's answer, and during the writes.
+  BslRun atHandOver(std::string(k2xxProfile) + "drop-at = 5588\n", Image2xx());
+  atHandOver.record.AskResetVector = true;
+  atHandOver.ExpectTheDropAtTheHandOverEndsTheRun();
+  BslRun inWrites(k2xxProfile, Image2xx());
+  inWrites.record.AskResetVector = true;
+  inWrites.ExpectAnUnplugDuringTheWritesEndsTheRun(1, 0x12);
 }
 
 TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {

@@ -128,32 +128,9 @@ TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
 }
 
 TEST(Bsl5xxRun, AnUnpluggedAdapterEndsTheRunAtOnce) {
-  // While the request waits for the hand-over's answer: the instrument
-  // drops its line on A.5588.
-  {
-    Run5xx run(Image(), "drop-at = 5588\n");
-    uint32_t handOverAt = 0;
-    run.window.recording.onWrite = [&](const uint8_t* bytes, uint32_t) {
-      if (std::string(reinterpret_cast<const char*>(bytes), 6) == "A.5588")
-        handOverAt = run.window.host.Time().TickCount();
-    };
-    const bool ok = run.Program();
-    ASSERT_NE(handOverAt, 0u);
-    run.ExpectEndedByTheLostLine(ok, handOverAt);
-    EXPECT_TRUE(run.Trace().empty());
-  }
-  // During the writes: the cable is pulled after the third block went out.
-  {
-    Run5xx run(Image());
-    int writes = 0;
-    run.UnplugAfterWrite([&](const uint8_t* bytes, uint32_t count) {
-      return count > 3 && bytes[0] == 0x80 && bytes[3] == 0x10 && ++writes == 3;
-    });
-    const bool ok = run.Program();
-    ASSERT_NE(run.unpluggedAtMs, 0u);
-    run.ExpectEndedByTheLostLine(ok, run.unpluggedAtMs);
-    EXPECT_FALSE(run.Loader()->Started());
-  }
+  // While the request waits for the hand-over's answer, and during the writes.
+  Run5xx(Image(), "drop-at = 5588\n").ExpectTheDropAtTheHandOverEndsTheRun();
+  Run5xx(Image()).ExpectAnUnplugDuringTheWritesEndsTheRun(3, 0x10);
 }
 
 TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {

@@ -355,13 +355,33 @@ struct ProgrammerRun {
   }
   std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
 
-  // Pulls the cable 20 ms after the first write that `when` picks out.
-  void UnplugAfterWrite(std::function<bool(const uint8_t*, uint32_t)> when) {
-    window.recording.onWrite = [this, when](const uint8_t* bytes, uint32_t count) {
-      if (unpluggedAtMs || !when(bytes, count)) return;
-      unpluggedAtMs = window.host.Time().TickCount() + 20;
+  // An instrument that drops its line on the hand-over command ("drop-at =
+  // 5588" in its profile): the download ends at once.
+  void ExpectTheDropAtTheHandOverEndsTheRun() {
+    uint32_t handOverAt = 0;
+    window.recording.onWrite = [&](const uint8_t* bytes, uint32_t count) {
+      if (std::string(reinterpret_cast<const char*>(bytes), count).rfind("A.5588", 0) == 0)
+        handOverAt = window.host.Time().TickCount();
+    };
+    const bool ok = Program();
+    ASSERT_NE(handOverAt, 0u);
+    ExpectEndedByTheLostLine(ok, handOverAt);
+    EXPECT_TRUE(Trace().empty());
+  }
+  // The cable pulled 20 ms after the third block went out (a frame whose
+  // byte `at` is `command`): the download ends at once.
+  void ExpectAnUnplugDuringTheWritesEndsTheRun(size_t at, uint8_t command) {
+    uint32_t unpluggedAt = 0;
+    int writes = 0;
+    window.recording.onWrite = [&](const uint8_t* bytes, uint32_t count) {
+      if (unpluggedAt || count <= at || bytes[0] != 0x80 || bytes[at] != command || ++writes < 3) return;
+      unpluggedAt = window.host.Time().TickCount() + 20;
       window.host.Time().ScheduleAfter(20'000, [this] { window.ports.Line(1)->Disconnect(); });
     };
+    const bool ok = Program();
+    ASSERT_NE(unpluggedAt, 0u);
+    ExpectEndedByTheLostLine(ok, unpluggedAt);
+    EXPECT_FALSE(Loader()->Started());
   }
   // A download that lost its line at `lostAtMs` (or later) ended as it
   // should: within a second, failed, with the one box that says so, and
@@ -381,7 +401,6 @@ struct ProgrammerRun {
               0);
   }
 
-  uint32_t unpluggedAtMs = 0;  // by UnplugAfterWrite
   const Model* Loader() const { return LoaderOf<Model>(*instrument); }
 
   Model* loader = nullptr;  // by PlantInLoader
