@@ -29,8 +29,7 @@ inline constexpr int32_t kFailedNoRetry = 10047;      // a second stage failed; 
 inline constexpr int32_t kDownloadWinCe = 10050;      // a Windows CE image
 inline constexpr int32_t kDownloadHex = 10051;        // a HEX file, the instrument's own download
 inline constexpr int32_t kDownloadBin = 10052;        // a BIN file: EFM or XMODEM loader
-// The device port's line was lost (adapter unplugged); text: its COM number.
-inline constexpr int32_t kConnectionLost = 10060;
+inline constexpr int32_t kConnectionLost = 10060;     // the device port's line was lost (adapter unplugged)
 
 // --- the instrument's answers (identification: the main processor, the
 // second processor and the sensor each have their own number)
