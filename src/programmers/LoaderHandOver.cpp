@@ -42,6 +42,7 @@ LoaderHandOver::LoaderHandOver(Client& client, ProgrammerRecord& record, serial:
 void LoaderHandOver::Begin() {
   m_loaderMode = std::clamp(m_record.LoaderMode, 0, 2);
   m_askVector = m_record.AskResetVector;
+  m_phase = Phase::kHello;
 }
 
 bool LoaderHandOver::OnCode(int32_t code, const char* text, bool loaderActive) {
@@ -49,27 +50,30 @@ bool LoaderHandOver::OnCode(int32_t code, const char* text, bool loaderActive) {
   switch (code) {
     case codes::kAnswerResetVector:
     case codes::kAnswerResetVector2:
-      TakeVector(text);
+      if (m_phase == Phase::kQuestion) TakeVector(text);
       return true;
     case codes::kAcknowledged:
-      // The instrument's "!" to the hand-over command: it is in its loader
-      // now, and another ask (or hand-over) would only be noise there.
-      if (m_vectorKnown) return true;
+      // Only the hello's "!" moves the request on. The one to the hand-over
+      // command comes from an instrument in its loader now, where another
+      // ask (or hand-over) would only be noise.
+      if (m_phase != Phase::kHello) return true;
       if (m_record.ImageByChipId) {
         m_loaderMode = 2;
         if (m_client.ChipIdImageSkipsQuestion()) m_askVector = false;
       }
       m_delay.DelayTime(kAfterAcknowledgementMs, false);
-      if (m_askVector)
+      if (m_askVector) {
+        m_phase = Phase::kQuestion;
         m_client.SendCommand(kAskVector[m_loaderMode]);
-      else
+      } else {
         TakeVector(m_client.DefaultVectorText());
+      }
       return true;
     case codes::kAnswerLine:
-      if (m_vectorKnown && !loaderActive) m_client.EnterLoader(true);
+      if (m_phase == Phase::kHandOver && !loaderActive) m_client.EnterLoader(true);
       return true;
     case codes::kRejected:
-      m_client.RequestRefused();
+      if (m_phase != Phase::kOver) m_client.RequestRefused();
       return true;
     default:
       return false;
@@ -78,7 +82,7 @@ bool LoaderHandOver::OnCode(int32_t code, const char* text, bool loaderActive) {
 
 void LoaderHandOver::TakeVector(const char* text) {
   const int32_t vector = m_client.TakeVectorText(text);
-  m_vectorKnown = true;
+  m_phase = Phase::kHandOver;
   m_record.ResetVector = vector;
   m_record.ResetVectorKnown = true;
   m_client.SendCommand(kHandOver[m_loaderMode]);

@@ -68,12 +68,16 @@ class LoaderHandOver {
   LoaderHandOver(Client& client, ProgrammerRecord& record, serial::TComPort& port, serial::TDelay& delay,
                  LoaderPort::Waits waits);
 
-  // Takes the run's options from the record.
+  // Takes the run's options from the record; the hello command is out.
   void Begin();
+  // The run is over (the line was lost): answers are taken without acting.
+  void Stop() { m_phase = Phase::kOver; }
   // Keeps the port's settings for Restore.
   void SavePort() { m_port.Save(); }
   // Acts on the instrument's answers to the request (the reset vector, "!",
-  // an answer line, "?"); false for any other code.
+  // an answer line, "?"); false for any other code. An answer that does not
+  // belong to the request's phase (a "!" after the hello's, a reset vector
+  // not asked for) is taken without acting; a "?" is a refusal in any phase.
   bool OnCode(int32_t code, const char* text, bool loaderActive);
 
   // The port at the rate the loader listens at, 8E1, no handshake: 9600
@@ -88,11 +92,19 @@ class LoaderHandOver {
   int32_t LoaderMode() const { return m_loaderMode; }
   // Of EraseTop and KeepSlowRate: mode 2 uses the mode 1 entries.
   int ModeIndex() const { return m_loaderMode == 0 ? 0 : 1; }
-  bool VectorKnown() const { return m_vectorKnown; }
+  bool VectorKnown() const { return m_phase == Phase::kHandOver; }
   // A loader that waits already: its password is known without asking.
-  void SetVectorKnown() { m_vectorKnown = true; }
+  void SetVectorKnown() { m_phase = Phase::kHandOver; }
 
  private:
+  // What the request waits for.
+  enum class Phase {
+    kHello,     // the "!" to the hello command
+    kQuestion,  // the reset vector asked for
+    kHandOver,  // the answer line to the hand-over (the vector is known)
+    kOver,
+  };
+
   void TakeVector(const char* text);
 
   Client& m_client;
@@ -101,7 +113,7 @@ class LoaderHandOver {
   LoaderPort m_port;
   int32_t m_loaderMode = 0;
   bool m_askVector = false;
-  bool m_vectorKnown = false;
+  Phase m_phase = Phase::kHello;
 };
 
 }  // namespace programmers

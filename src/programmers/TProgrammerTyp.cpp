@@ -7,6 +7,9 @@
 
 #include "core/BilingualText.h"
 #include "core/RegularFile.h"
+#include "core/EventCodes.h"
+#include "core/EventHandler.h"
+#include "serial/PortName.h"
 
 namespace programmers {
 namespace {
@@ -44,12 +47,39 @@ std::filesystem::path Lookup(const std::string& folder, std::string name) {
 
 }  // namespace
 
+std::string TProgrammerTyp::ConnectionLostText(int32_t language, uint32_t com) {
+  std::string text = kConnectionLostText.In(language);
+  const size_t at = text.find("%1");
+  if (at != std::string::npos) text.replace(at, 2, serial::PortName(com, true));
+  return text;
+}
+
 void TProgrammerTyp::RunEventLoop(const bool& finished) {
-  while (!finished) {
+  // Subscribed last, so the notice reaches this handler before the
+  // programmer's, whatever that one consumes.
+  const core::EventHandler watch = core::MakeHandler<&TProgrammerTyp::WatchLine>(this);
+  m_form.Events().Subscribe(watch);
+  while (!finished && !m_lineLost) {
     m_form.DrainEvents();
-    if (finished) break;
+    if (finished || m_lineLost) break;
     m_form.Pump().WaitForMessages();
   }
+  m_form.Events().Unsubscribe(watch);
+}
+
+core::Event TProgrammerTyp::WatchLine(core::EventQueue& /*queue*/, core::Event event) {
+  if (event.kind != core::kCodeEvent || event.code != core::codes::kConnectionLost) return event;
+  if (!m_lineLost) {
+    m_lineLost = true;
+    const int32_t com = event.text.Number();
+    m_lostCom = com > 0 ? static_cast<uint32_t>(com) : m_port.ComNumber();
+    OnConnectionLost();
+  }
+  return core::ClearEvent();
+}
+
+void TProgrammerTyp::ShowConnectionLost() {
+  m_form.ShowErrorBox(ConnectionLostText(m_form.Language(), m_lostCom), kErrorCaption);
 }
 
 bool TProgrammerTyp::ReadPackageFile(const std::string& name, size_t limit, std::string& content,

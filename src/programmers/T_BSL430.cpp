@@ -17,8 +17,6 @@ namespace {
 
 using namespace msp430;
 
-constexpr const char* kErrorCaption = "Error";  // in both languages
-
 constexpr int32_t kEntryWaitMs = 8000;
 constexpr int32_t kRestoreWaitMs = 2000;
 constexpr int32_t kRateSwitchWaitMs = 1000;  // before and after the port follows the loader to 38400
@@ -152,6 +150,7 @@ int32_t T_BSL430::ReadHexWord(const char* text) {
 }
 
 bool T_BSL430::SendCommand(const std::string& text) {
+  if (LineLost()) return true;
   m_port.Write(text.c_str(), -1, false);
   m_form.LogLine(text);
   return true;
@@ -202,7 +201,7 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_failed = false;
   // A file that cannot be used fails the run before anything is sent.
   if (!ReadImage(fileName)) return false;
-  m_progressMax = 8 + 4 * m_lastBlock + 4;
+  m_progressMax = ImageSteps();
   m_form.ReportProgress(2, m_progressMax);
 
   m_form.Events().Subscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
@@ -221,13 +220,23 @@ bool T_BSL430::Program(const std::string& fileName) {
   RunEventLoop(m_finished);
 
   m_form.ReportProgress(10, -1);
-  m_handOver.Restore(m_failed);
+  // A lost line takes no settings and is not waited for.
+  if (!LineLost()) m_handOver.Restore(m_failed);
   m_form.ReportProgress(1, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = false;
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-  if (m_failed) ShowError();
+  if (LineLost())
+    ShowConnectionLost();
+  else if (m_failed)
+    ShowError();
   return !m_failed;
+}
+
+void T_BSL430::OnConnectionLost() {
+  m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
+  m_handOver.Stop();
+  Fail();
 }
 
 void T_BSL430::StartInLoader() {
@@ -434,6 +443,7 @@ void T_BSL430::RetryRule(bool timeOut) {
 }
 
 void T_BSL430::Send(const RomSteps::Step& step, const std::vector<uint8_t>& payload) {
+  if (LineLost()) return;
   m_romSteps.Arm(step);
   m_sentCommand = step.command;
   if (step.command == RomBslCode::kSync) {
@@ -501,6 +511,8 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
         return;
       }
       TakeImage(image);
+      m_progressMax = ImageSteps();
+      m_form.ReportProgress(2, m_progressMax);
       if (m_chipId == kFirstVectorChip && !m_passwordFromRecord)
         SetPasswordFromVector(ReadHexWord(kDefaultVector1));
     }
@@ -512,6 +524,12 @@ void T_BSL430::StepPassword() {
   Send(kRomProtocol.password, PasswordPayload());
 }
 
+int32_t T_BSL430::ImageSteps() const {
+  // The version, the password, the vector erase and the start; each block
+  // written and read back.
+  return 4 * kStepsPerCommand + (m_lastBlock + 1) * 2 * kStepsPerCommand;
+}
+
 int32_t T_BSL430::SecondBlockAddress() const {
   return m_image.blocks.size() > 1 ? m_image.blocks[1].address : 0;
 }
@@ -519,7 +537,7 @@ int32_t T_BSL430::SecondBlockAddress() const {
 void T_BSL430::StartErase(int32_t lowest) {
   const int mode = m_handOver.ModeIndex();
   m_eraseAddress = m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : kDefaultEraseTop;
-  m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * 2;
+  m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * kStepsPerCommand;
   m_form.ReportProgress(2, m_progressMax);
 }
 
@@ -529,15 +547,15 @@ void T_BSL430::AfterPassword() {
     SyncThen(&T_BSL430::StepVersion);
     return;
   }
+  const bool keepRate =
+      m_loaderVersion < kFirstVersionWithBaudRate || m_deviceRecord.KeepSlowRate[m_handOver.ModeIndex()];
+  if (!keepRate) m_progressMax += kStepsPerCommand;
   StartErase(SecondBlockAddress());
   if (m_loaderVersion == kVersionNeedingPatch && !m_patchLoaded) {
     LoadPatch();
     return;
   }
-  if (m_loaderVersion < kFirstVersionWithBaudRate || m_deviceRecord.KeepSlowRate[m_handOver.ModeIndex()])
-    SyncThen(&T_BSL430::StepErase);
-  else
-    SyncThen(&T_BSL430::StepBaudRate);
+  SyncThen(keepRate ? &T_BSL430::StepErase : &T_BSL430::StepBaudRate);
 }
 
 void T_BSL430::StepBaudRate() {

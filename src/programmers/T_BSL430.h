@@ -93,6 +93,7 @@ class T_BSL430 : public TProgrammerTyp, private LoaderHandOver::Client {
   // A NAK, or the loader's slot ran out (`timeOut`).
   virtual void RetryRule(bool timeOut);
 
+  void OnConnectionLost() override;
   void EnterLoader(bool sync) override;
   void RequestRefused() override;
   void Wait(int32_t ms) { m_delay.DelayTime(ms, false); }
@@ -108,6 +109,11 @@ class T_BSL430 : public TProgrammerTyp, private LoaderHandOver::Client {
   bool LoadImage(const std::string& fileName, FirmwareImage32& image, size_t limit,
                  ImageUse use = ImageUse::kFirmware);
   static int32_t ReadHexWord(const char* text);
+  // Progress steps: every command counts twice, for its synchronisation or
+  // acknowledgement and for its answer.
+  static constexpr int32_t kStepsPerCommand = 2;
+  // The steps of a run without retries, rate change and erase.
+  int32_t ImageSteps() const;
   // The erase starts at the record's top segment (0xFC00 by default) and
   // goes down to the image's second block at `lowest`; the progress
   // maximum grows by the segments.

@@ -188,6 +188,7 @@ void T_BSL_54XX_430::NoteMessage(uint8_t status) {
 }
 
 void T_BSL_54XX_430::SendPacket(const PacketSteps::Step& step, const std::vector<uint8_t>& data) {
+  if (LineLost()) return;
   m_packetSteps.Arm(step);
   std::vector<uint8_t> core(1 + data.size());
   core[0] = Byte(step.command);

@@ -43,9 +43,16 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
   core::TimerSlots& Slots() override { return timerSlots; }
   platform::MessagePump& Pump() override { return m_host.Pump(); }
 
+  // Data becomes kDataArrived; a hang-up of the port becomes kConnectionLost,
+  // as the window posts it while a programmer runs.
   void OnV24Message(uint32_t message, uint32_t com) override {
-    if (message != serial::WM_V24_RX) return;
-    queue.PostCode(core::codes::kDataArrived, core::EventText::Number(static_cast<int32_t>(com)));
+    if (message == serial::WM_V24_RX) {
+      queue.PostCode(core::codes::kDataArrived, core::EventText::Number(static_cast<int32_t>(com)));
+    } else if (message == serial::WM_V24_HANGUP) {
+      queue.PostCode(core::codes::kConnectionLost, core::EventText::Number(static_cast<int32_t>(com)));
+    } else {
+      return;
+    }
     DrainEvents();
   }
 

@@ -292,6 +292,49 @@ TEST(Bsl430Run, EscapeEndsTheRun) {
   EXPECT_FALSE(run.Loader()->Started());
 }
 
+TEST(Bsl430Run, AnswersOutOfTheRequestsPhaseAreIgnored) {
+  // A reset vector before it was asked for (it would open the hand-over
+  // with a wrong password, which erases a 2xx), a "!" while the vector is
+  // awaited (it would ask again), boot-loader codes from noise, and noise
+  // on the line before the vector's answer: the request goes on as if none
+  // had come, and leaves the boot-loader codes to the window.
+  BslRun run(std::string(k2xxProfile) + "garbage = 5577 40\n", Image2xx());
+  run.record.AskResetVector = true;
+  auto& queue = run.window.queue;
+  run.window.recording.onWrite = [&](const uint8_t* bytes, uint32_t count) {
+    const std::string text(reinterpret_cast<const char*>(bytes), count);
+    if (text == "A.1000\r\n") {
+      queue.PostCode(core::codes::kAnswerResetVector, "0x1234");
+      queue.PostCode(core::codes::kLoaderFrame, "noise");
+      queue.PostCode(core::codes::kLoaderByte, core::EventText::Number(0x51));
+    } else if (text == "A.5577\r\n") {
+      queue.PostCode(core::codes::kAcknowledged);
+      queue.PostCode(core::codes::kAnswerLine);
+    }
+  };
+  ASSERT_TRUE(run.Program());
+  EXPECT_TRUE(run.window.boxes.empty());
+  EXPECT_EQ(bsltest::SentCommands(run.window.log),
+            (std::vector<std::string>{"A.1000\r\n", "A.5577\r\n", "A.5588#QT48\r\n"}));
+  EXPECT_EQ(run.record.ResetVector, 0xC000);
+  EXPECT_TRUE(FlashHolds(run.instrument->Flash(), 0xC000, kCode));
+  for (const int32_t code : {core::codes::kLoaderFrame, core::codes::kLoaderByte})
+    EXPECT_EQ(std::count(run.window.unconsumed.begin(), run.window.unconsumed.end(), code), 1) << code;
+  const auto trace = run.Trace();
+  ASSERT_GE(trace.size(), 2u);
+  EXPECT_EQ(trace[1], "10@FFFF/9600");  // the password taken at once
+}
+
+TEST(Bsl430Run, AnUnpluggedAdapterEndsTheRunAtOnce) {
+  // While the request waits for the hand-over's answer, and during the writes.
+  BslRun atHandOver(std::string(k2xxProfile) + "drop-at = 5588\n", Image2xx());
+  atHandOver.record.AskResetVector = true;
+  atHandOver.ExpectTheDropAtTheHandOverEndsTheRun();
+  BslRun inWrites(k2xxProfile, Image2xx());
+  inWrites.record.AskResetVector = true;
+  inWrites.ExpectAnUnplugDuringTheWritesEndsTheRun(1, 0x12);
+}
+
 TEST(Bsl430Run, AFileThatCannotBeUsedFailsBeforeAnythingIsSent) {
   struct Case {
     const char* file;
@@ -493,6 +536,36 @@ TEST(Bsl430Run, TheImageChosenByTheChipIdAndAnF1xxAt38400) {
     const bool switched = std::find(trace.begin(), trace.end(), "20@87E0/38400") != trace.end();
     EXPECT_EQ(switched, !slow);
     EXPECT_EQ(trace.back(), slow ? "1A@C000/9600" : "1A@C000/38400");
+  }
+}
+
+TEST(Bsl430Run, TheProgressEndsAtItsMaximumAlsoWithTheImageChosenByTheChipId) {
+  // The package's image and the chip's differ in block count either way;
+  // the bar must neither stop short (and jump at the end) nor run full early.
+  const std::string threeBlocks =
+      TiTxt({{0x1080, kInfo}, {0x4000, Pattern(64, 30)}, {0xFFE0, Vectors(0xC000)}});
+  struct Case {
+    std::string image, chipImage;
+  };
+  for (const Case& c : {Case{Image2xx(), ""}, Case{threeBlocks, Image2xx()}, Case{Image2xx(), threeBlocks}}) {
+    BslRun run(
+        "name = m1\nline = 4800 8N1\npcb = 1\ndevice = 2\nversion = 1.00\nserial = 3\n"
+        "loader = rom-bsl after 5567\n"
+        "flash = 0x1000 0x100 128\nflash = 0x1100 0x100 0x100\nflash = 0x1200 0xEE00 512\n"
+        "bsl = family 1xx chip 0xF16C version 1.61 reset 0xC000\n",
+        c.image);
+    if (!c.chipImage.empty()) {
+      run.window.WriteFile("CHIP16C.TXT", c.chipImage);
+      run.window.progDef[0xF16C] = "CHIP16C.TXT";
+      run.record.ImageByChipId = true;
+    } else {
+      run.record.LoaderMode = 2;
+    }
+    ASSERT_TRUE(run.Program()) << c.chipImage.size();
+    const bsltest::ProgressBar bar(run.window.progress);
+    EXPECT_GT(bar.maximum, 0);
+    EXPECT_EQ(bar.position, bar.maximum) << c.chipImage.size();
+    EXPECT_EQ(bar.beyond, 0) << c.chipImage.size();
   }
 }
 

@@ -25,7 +25,8 @@ const std::vector<uint8_t> kCode = Pattern(700, 12);
 const std::vector<uint8_t> kUpper = Pattern(300, 13);
 
 struct Run5xx : bsltest::ProgrammerRun<T_BSL_54XX_430, Bsl5xxModel> {
-  explicit Run5xx(const std::string& image) : ProgrammerRun(k5xxProfile, image) {
+  explicit Run5xx(const std::string& image, const std::string& faults = "")
+      : ProgrammerRun(k5xxProfile + faults, image) {
     record.DeviceNumber = 21560;
     record.AskResetVector = true;
   }
@@ -124,6 +125,12 @@ TEST(Bsl5xxRun, AWriteRefusedTwiceIsRetriedAThirdTimeIsTheEnd) {
       EXPECT_EQ(run.window.boxes.size(), 1u);
     }
   }
+}
+
+TEST(Bsl5xxRun, AnUnpluggedAdapterEndsTheRunAtOnce) {
+  // While the request waits for the hand-over's answer, and during the writes.
+  Run5xx(Image(), "drop-at = 5588\n").ExpectTheDropAtTheHandOverEndsTheRun();
+  Run5xx(Image()).ExpectAnUnplugDuringTheWritesEndsTheRun(3, 0x10);
 }
 
 TEST(Bsl5xxRun, ASingleBlockImageStillEndsItsErase) {

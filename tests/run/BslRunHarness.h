@@ -18,6 +18,7 @@
 #include "ProgrammerWindow.h"
 #include "TiTxtImages.h"
 #include "core/EventCodes.h"
+#include "platform/PortSystem.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "programmers/ProgrammerHost.h"
@@ -45,6 +46,73 @@ using testing_support::Pattern;
 using testing_support::TiTxt;
 using testing_support::Vectors;
 
+// The port system in front of the simulated one: every write, settings
+// change and purge on an opened line is noted, with its virtual time, and
+// each write is shown to `onWrite` first.
+class RecordingPorts final : public platform::PortSystem {
+ public:
+  struct Operation {
+    uint32_t atMs;
+    std::string what;  // "write", "settings", "purge"
+  };
+
+  RecordingPorts(platform::PortSystem& ports, platform::Clock& clock) : m_ports(ports), m_clock(clock) {}
+
+  platform::PortStatus Probe(uint32_t com) override { return m_ports.Probe(com); }
+  platform::PortOpenResult Open(uint32_t com) override {
+    platform::PortOpenResult result = m_ports.Open(com);
+    if (result.line) result.line = std::make_unique<Line>(*this, std::move(result.line));
+    return result;
+  }
+
+  std::vector<Operation> operations;
+  std::function<void(const uint8_t* bytes, uint32_t count)> onWrite;
+
+ private:
+  class Line final : public platform::SerialLine {
+   public:
+    Line(RecordingPorts& owner, std::unique_ptr<platform::SerialLine> line)
+        : m_owner(owner), m_line(std::move(line)) {}
+    bool GetState(platform::DCB& dcb) override { return m_line->GetState(dcb); }
+    bool SetState(const platform::DCB& dcb) override {
+      m_owner.Note("settings");
+      return m_line->SetState(dcb);
+    }
+    bool GetTimeouts(platform::COMMTIMEOUTS& t) override { return m_line->GetTimeouts(t); }
+    bool SetTimeouts(const platform::COMMTIMEOUTS& t) override { return m_line->SetTimeouts(t); }
+    void StartReader(platform::SerialLineEvents& events) override { m_line->StartReader(events); }
+    uint32_t Read(uint8_t* buffer, uint32_t count) override { return m_line->Read(buffer, count); }
+    platform::WriteResult Write(const uint8_t* bytes, uint32_t count) override {
+      m_owner.Wrote(bytes, count);
+      return m_line->Write(bytes, count);
+    }
+    bool WriteInBackground(const uint8_t* bytes, uint32_t count, WriteDone done) override {
+      m_owner.Wrote(bytes, count);
+      return m_line->WriteInBackground(bytes, count, std::move(done));
+    }
+    bool WriterBusy() override { return m_line->WriterBusy(); }
+    bool Purge(uint32_t flags) override {
+      m_owner.Note("purge");
+      return m_line->Purge(flags);
+    }
+    void ClearBreak() override { m_line->ClearBreak(); }
+    void Close() override { m_line->Close(); }
+
+   private:
+    RecordingPorts& m_owner;
+    std::unique_ptr<platform::SerialLine> m_line;
+  };
+
+  void Note(const char* what) { operations.push_back({m_clock.TickCount(), what}); }
+  void Wrote(const uint8_t* bytes, uint32_t count) {
+    if (onWrite) onWrite(bytes, count);
+    Note("write");
+  }
+
+  platform::PortSystem& m_ports;
+  platform::Clock& m_clock;
+};
+
 // The SimHost comes first: the window's timers are made on it.
 struct SimHostHolder {
   platform::sim::SimHost host;
@@ -66,7 +134,7 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   // the instrument's baud rate, 8 data bits, 2 stop bits, no parity.
   sim::Instrument& Connect(const sim::InstrumentProfile& profile, serial::BaudTag baud) {
     sim::Instrument& instrument = rack.Place(m_com, profile);
-    port = std::make_unique<serial::TComPort>(ports, host.Time());
+    port = std::make_unique<serial::TComPort>(recording, host.Time());
     serial::V24ParameterTag* r = port->GetV24Parameter();
     r->DatenBits = serial::D_8;
     r->StopBits = serial::S_2;
@@ -80,6 +148,20 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   }
   void WriteFile(const std::string& name, const std::string& content) {
     std::ofstream(folder / name, std::ios::binary) << content;
+  }
+
+  // Notes where the port's operations stood when its hang-up reached the window.
+  void OnV24Message(uint32_t message, uint32_t com) override {
+    if (message == serial::WM_V24_HANGUP) {
+      lineLostAtMs = host.Time().TickCount();
+      operationsBeforeLoss = recording.operations.size();
+    }
+    ProgrammerWindow::OnV24Message(message, com);
+  }
+  // The line's operations after its hang-up reached the window.
+  std::vector<RecordingPorts::Operation> OperationsAfterLoss() const {
+    return {recording.operations.begin() + static_cast<std::ptrdiff_t>(operationsBeforeLoss),
+            recording.operations.end()};
   }
 
   // ProgrammerHost
@@ -119,6 +201,7 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   }
 
   platform::sim::SimPortSystem ports{host.Time()};
+  RecordingPorts recording{ports, host.Time()};
   sim::SimInstrumentRack rack{ports, host.Time(), Registry()};
   uint32_t m_com;
   std::unique_ptr<serial::TComPort> port;
@@ -129,6 +212,8 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   std::vector<std::string> boxes;
   std::vector<int32_t> unconsumed;
   std::map<int32_t, std::string> progDef;
+  uint32_t lineLostAtMs = 0;  // 0: the line was never lost
+  size_t operationsBeforeLoss = 0;
 
  protected:
   // Reads the port and parses lines; records what reaches it unconsumed.
@@ -143,6 +228,26 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
       return;
     }
     if (event.kind != core::kNoEvent) unconsumed.push_back(event.code);
+  }
+};
+
+// The progress bar as the window keeps it, from the programmer's reports:
+// where it stood before the run's final reset, against the maximum then,
+// and how far it went past its maximum on the way (unclamped).
+struct ProgressBar {
+  int32_t position = 0;
+  int32_t maximum = 0;
+  int32_t beyond = 0;
+
+  explicit ProgressBar(const std::vector<std::pair<uint32_t, int32_t>>& reports) {
+    for (size_t i = 0; i < reports.size(); ++i) {
+      const auto [command, value] = reports[i];
+      const bool finalReset = command == 1 && i + 1 == reports.size();
+      if ((command == 0 || command == 1) && !finalReset) position = value;
+      if (command == 2) maximum = value;
+      if (command == 3) position += value;
+      beyond = std::max(beyond, position - maximum);
+    }
   }
 };
 
@@ -249,6 +354,53 @@ struct ProgrammerRun {
     return {all.begin() + static_cast<std::ptrdiff_t>(std::min(m_retryFrom, all.size())), all.end()};
   }
   std::vector<std::string> Trace() const { return bsltest::Trace<Model>(*instrument); }
+
+  // An instrument that drops its line on the hand-over command ("drop-at =
+  // 5588" in its profile): the download ends at once.
+  void ExpectTheDropAtTheHandOverEndsTheRun() {
+    uint32_t handOverAt = 0;
+    window.recording.onWrite = [&](const uint8_t* bytes, uint32_t count) {
+      if (std::string(reinterpret_cast<const char*>(bytes), count).rfind("A.5588", 0) == 0)
+        handOverAt = window.host.Time().TickCount();
+    };
+    const bool ok = Program();
+    ASSERT_NE(handOverAt, 0u);
+    ExpectEndedByTheLostLine(ok, handOverAt);
+    EXPECT_TRUE(Trace().empty());
+  }
+  // The cable pulled 20 ms after the third block went out (a frame whose
+  // byte `at` is `command`): the download ends at once.
+  void ExpectAnUnplugDuringTheWritesEndsTheRun(size_t at, uint8_t command) {
+    uint32_t unpluggedAt = 0;
+    int writes = 0;
+    window.recording.onWrite = [&](const uint8_t* bytes, uint32_t count) {
+      if (unpluggedAt || count <= at || bytes[0] != 0x80 || bytes[at] != command || ++writes < 3) return;
+      unpluggedAt = window.host.Time().TickCount() + 20;
+      window.host.Time().ScheduleAfter(20'000, [this] { window.ports.Line(1)->Disconnect(); });
+    };
+    const bool ok = Program();
+    ASSERT_NE(unpluggedAt, 0u);
+    ExpectEndedByTheLostLine(ok, unpluggedAt);
+    EXPECT_FALSE(Loader()->Started());
+  }
+  // A download that lost its line at `lostAtMs` (or later) ended as it
+  // should: within a second, failed, with the one box that says so, and
+  // without touching the port after the window got the notice.
+  void ExpectEndedByTheLostLine(bool ok, uint32_t lostAtMs) {
+    const uint32_t endedAt = window.host.Time().TickCount();
+    EXPECT_FALSE(ok);
+    EXPECT_NE(window.lineLostAtMs, 0u) << "the hang-up never reached the window";
+    EXPECT_LT(endedAt - lostAtMs, 1000u) << "lost at " << lostAtMs << " ms, ended at " << endedAt << " ms";
+    EXPECT_EQ(window.boxes,
+              std::vector<std::string>{
+                  "Error: The connection to the instrument on COM1 was lost (cable or USB adapter "
+                  "unplugged?). Reconnect the instrument and restart the download with Ok."});
+    for (const auto& op : window.OperationsAfterLoss())
+      ADD_FAILURE() << op.what << " at " << op.atMs << " ms";
+    EXPECT_EQ(std::count(window.unconsumed.begin(), window.unconsumed.end(), core::codes::kConnectionLost),
+              0);
+  }
+
   const Model* Loader() const { return LoaderOf<Model>(*instrument); }
 
   Model* loader = nullptr;  // by PlantInLoader
