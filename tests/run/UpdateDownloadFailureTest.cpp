@@ -195,6 +195,19 @@ TEST_F(UpdateDownloadFailureTest, EscapeDuringTheWritesAbortsTheDownload) {
   EXPECT_EQ(ProgramSessions(meter).size(), 1u);
 }
 
+// A USB adapter pulled during the download: the run ends at once with the
+// lost connection named, the abort text and OK free for the retry, long
+// before the loader's time-outs would have run out.
+TEST_F(UpdateDownloadFailureTest, AnUnpluggedAdapterEndsTheDownloadAtOnce) {
+  sim::InstrumentProfile unplugged = sim::LoadShippedProfile("msp430-2xx-meter");
+  unplugged.faults.dropAt = 5588;
+  StartMeterRun(unplugged);
+  ExpectFailureShown(
+      "The connection to the instrument on COM1 was lost (cable or USB adapter unplugged?). "
+      "Reconnect the instrument and restart the download with Ok.");
+  EXPECT_EQ(m_view.okEnabled, 1);
+}
+
 // Line noise in the loader's text phase is the loader's to judge: the
 // boot-loader bytes (0x90, "Q") the garbage holds must neither end the run
 // nor free OK while the loader still owns the port.
