@@ -48,6 +48,8 @@ class TUpdateForm final : public serial::V24Listener {
   static constexpr uint32_t kTitleTimerMs = 300;
   static constexpr size_t kMaxDeviceEntries = 255;
   static constexpr size_t kMaxPackageFiles = 160;
+  // The run's time-out: one slot period per baud rate and per answer awaited.
+  static constexpr int kRunSlotMs = 6000;
 
   // The view and the port system must outlive the form. Nothing happens
   // until FormCreate.

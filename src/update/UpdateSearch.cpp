@@ -8,7 +8,6 @@ namespace update {
 
 namespace {
 
-constexpr int kRunSlotMs = 6000;
 constexpr int32_t kSettleMs = 500;
 constexpr int32_t kBootLoaderSettleMs = 200;
 // Slot periods a rate is tried again after a framing error on it.

@@ -14,7 +14,6 @@ namespace update {
 
 namespace {
 
-constexpr int kRunSlotMs = 6000;
 constexpr int32_t kRefusedPauseMs = 1000;
 // An instrument may ask for a pause (answer 1131); longer requests are held
 // to this, so a garbled number cannot freeze the window for hours.
