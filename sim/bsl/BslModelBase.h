@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "sim/bsl/BslSettings.h"
+#include "sim/model/BslSettings.h"
 #include "sim/model/InstrumentModel.h"
 #include "sim/model/ModelContext.h"
 

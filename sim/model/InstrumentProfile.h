@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/sim/LineFormat.h"
-#include "sim/bsl/BslSettings.h"
+#include "sim/model/BslSettings.h"
 #include "sim/model/FaultPlan.h"
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"

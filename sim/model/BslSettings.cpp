@@ -1,4 +1,4 @@
-#include "sim/bsl/BslSettings.h"
+#include "sim/model/BslSettings.h"
 
 #include <vector>
 
