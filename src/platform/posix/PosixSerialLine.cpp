@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "core/DebugLog.h"
+#include "platform/ReadDeadline.h"
 
 namespace platform::posix {
 
@@ -159,14 +160,7 @@ bool PosixSerialLine::SetTimeouts(const COMMTIMEOUTS& timeouts) {
 
 uint32_t PosixSerialLine::Read(uint8_t* buffer, uint32_t count) {
   if (m_closed || count == 0) return 0;
-  const COMMTIMEOUTS t = m_timeouts;
-  // Interval "infinite" without a total time-out: what is there, at once.
-  const bool immediate = t.ReadIntervalTimeout == 0xFFFFFFFFu && t.ReadTotalTimeoutMultiplier == 0 &&
-                         t.ReadTotalTimeoutConstant == 0;
-  uint64_t totalMs = static_cast<uint64_t>(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant;
-  if (totalMs == 0) totalMs = kReadLimitMs;
-  const uint64_t interval = immediate ? 0 : static_cast<uint64_t>(t.ReadIntervalTimeout) * 1000;
-  const uint64_t deadline = NowMicros() + totalMs * 1000;
+  const ReadDeadline deadline(m_timeouts, count, NowMicros());
   const bool dropNul = m_dcb.fNull != 0;
   uint32_t got = 0;
   uint64_t lastTaken = 0;
@@ -190,10 +184,7 @@ uint32_t PosixSerialLine::Read(uint8_t* buffer, uint32_t count) {
     // With VMIN = VTIME = 0 an empty queue reads as 0, not EAGAIN; a
     // hang-up shows in poll below.
     if (n < 0 && errno != EAGAIN) break;  // EIO: the line has gone
-    if (immediate) break;
-    uint64_t until = deadline;
-    if (got > 0 && interval > 0) until = std::min(until, lastTaken + interval);
-    const int wait = MsUntil(until);
+    const int wait = MsUntil(deadline.Until(got, lastTaken));
     if (wait == 0) break;
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, wait) < 0 && errno != EINTR) break;

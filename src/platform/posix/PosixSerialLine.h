@@ -33,8 +33,6 @@ class PosixSerialLine final : public SerialLine {
  public:
   static constexpr uint32_t kIdleRoundMs = 1000;
   static constexpr uint32_t kSampleMs = 50;
-  // A read without a total time-out waits this long at most for its data.
-  static constexpr uint32_t kReadLimitMs = 10000;
 
   // Takes over the open, locked tty `fd`. `wakeups` (may be null) counts
   // the reader's wake-ups, for tests and diagnostics.
