@@ -70,36 +70,21 @@ bool ParseLine(std::string_view value, LineFormat& line, std::string& error) {
         "line: frame '" + std::string(frame) + "' must be data bits 5-8, parity N/O/E/M/S, stop bits 1/1.5/2";
     return false;
   }
-  Parity parity;
-  switch (frame[1]) {
-    case 'N':
-      parity = Parity::None;
-      break;
-    case 'O':
-      parity = Parity::Odd;
-      break;
-    case 'E':
-      parity = Parity::Even;
-      break;
-    case 'M':
-      parity = Parity::Mark;
-      break;
-    case 'S':
-      parity = Parity::Space;
-      break;
-    default:
-      error = "line: parity '" + std::string(1, frame[1]) + "' must be one of N O E M S";
-      return false;
+  static constexpr std::array<std::pair<std::string_view, Parity>, 5> kParities{{{"N", Parity::None},
+                                                                                 {"O", Parity::Odd},
+                                                                                 {"E", Parity::Even},
+                                                                                 {"M", Parity::Mark},
+                                                                                 {"S", Parity::Space}}};
+  static constexpr std::array<std::pair<std::string_view, StopBits>, 3> kStopBits{
+      {{"1", StopBits::One}, {"1.5", StopBits::OnePointFive}, {"2", StopBits::Two}}};
+  Parity parity = Parity::None;
+  if (!Reader::Pick(frame.substr(1, 1), kParities, parity)) {
+    error = "line: parity '" + std::string(1, frame[1]) + "' must be one of N O E M S";
+    return false;
   }
   const std::string_view stop = frame.substr(2);
-  StopBits stopBits;
-  if (stop == "1")
-    stopBits = StopBits::One;
-  else if (stop == "1.5")
-    stopBits = StopBits::OnePointFive;
-  else if (stop == "2")
-    stopBits = StopBits::Two;
-  else {
+  StopBits stopBits = StopBits::One;
+  if (!Reader::Pick(stop, kStopBits, stopBits)) {
     error = "line: stop bits '" + std::string(stop) + "' must be 1, 1.5 or 2";
     return false;
   }
