@@ -97,8 +97,7 @@ void Bsl5xxModel::Receive(const ModelInput& input, uint64_t nowMicros) {
 uint8_t Bsl5xxModel::ReadByte(uint32_t address) const {
   if (address >= kDeviceIdAddress && address < kDeviceIdAddress + 2)
     return static_cast<uint8_t>(address == kDeviceIdAddress ? m_settings.chipId >> 8 : m_settings.chipId);
-  const uint8_t value = m_context.flash.At(address);
-  return address == m_corruptAt ? static_cast<uint8_t>(value ^ 0x01) : value;
+  return AsRead(address, m_context.flash.At(address));
 }
 
 void Bsl5xxModel::MassErase() {
@@ -133,10 +132,7 @@ void Bsl5xxModel::Execute() {
   }
   switch (cmd) {
     case 0x11: {  // RX password
-      bool match = length == 33;
-      for (size_t i = 0; match && i < 32; ++i)
-        match = core[1 + i] == m_context.flash.At(0xFFE0 + static_cast<uint32_t>(i));
-      if (match) {
+      if (PasswordMatches(core + 1, length - 1)) {
         m_unlocked = true;
         Message(0x00, kAnswerMicros);
       } else {

@@ -49,8 +49,6 @@ class Bsl5xxModel final : public BslModelBase {
     m_faultStatus = status;
     m_faultCount = count;
   }
-  // Flip a bit in what a read of this address returns.
-  void CorruptReadAt(uint32_t address) { m_corruptAt = address; }
 
  private:
   void Execute();
@@ -70,7 +68,6 @@ class Bsl5xxModel final : public BslModelBase {
   uint8_t m_faultCommand = 0;
   uint8_t m_faultStatus = 0;
   int m_faultCount = 0;
-  uint32_t m_corruptAt = 0xFFFFFFFF;
 };
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "sim/model/FlashMemory.h"
 #include "sim/model/InstrumentProfile.h"
 #include "sim/model/ModelRegistry.h"
 
@@ -52,6 +53,18 @@ void BslModelBase::StartFirmware(uint32_t address) {
   std::snprintf(text, sizeof text, "firmware started at 0x%04X", static_cast<unsigned>(address));
   Note(text);
   if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context)) HandOverTo(std::move(next));
+}
+
+uint8_t BslModelBase::AsRead(uint32_t address, uint8_t value) const {
+  return address == m_corruptAt ? static_cast<uint8_t>(value ^ 0x01) : value;
+}
+
+bool BslModelBase::PasswordMatches(const uint8_t* password, size_t count) const {
+  if (count != 32) return false;
+  for (uint32_t i = 0; i < 32; ++i) {
+    if (password[i] != m_context.flash.At(0xFFE0 + i)) return false;
+  }
+  return true;
 }
 
 }  // namespace sim

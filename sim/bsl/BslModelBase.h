@@ -1,10 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "sim/bsl/BslSettings.h"
+#include "sim/model/BslSettings.h"
 #include "sim/model/InstrumentModel.h"
 #include "sim/model/ModelContext.h"
 
@@ -35,6 +36,8 @@ class BslModelBase : public InstrumentModel {
   // The flash keeps what it holds.
   virtual void RestartLoader();
   void IgnoreAt(uint8_t command, uint32_t address, int count = 1) { m_ignore = {command, address, count}; }
+  // Flip a bit in what a read of this address returns.
+  void CorruptReadAt(uint32_t address) { m_corruptAt = address; }
 
  protected:
   explicit BslModelBase(ModelContext& context);
@@ -46,6 +49,10 @@ class BslModelBase : public InstrumentModel {
   bool Ignores(uint8_t command, uint32_t address);
   // Load PC into the firmware: the instrument's ASCII side takes the line.
   void StartFirmware(uint32_t address);
+  // `value` at `address` as a read of the loader returns it (CorruptReadAt).
+  uint8_t AsRead(uint32_t address, uint8_t value) const;
+  // The password is the 32 bytes of the vector table, 0xFFE0..0xFFFF.
+  bool PasswordMatches(const uint8_t* password, size_t count) const;
 
   ModelContext& m_context;
   const BslSettings& m_settings;
@@ -63,6 +70,7 @@ class BslModelBase : public InstrumentModel {
   std::optional<uint64_t> m_switchAt;
   uint32_t m_startAddress = 0;
   Ignore m_ignore;
+  uint32_t m_corruptAt = 0xFFFFFFFF;
 };
 
 }  // namespace sim

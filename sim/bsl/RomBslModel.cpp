@@ -109,7 +109,7 @@ uint8_t RomBslModel::ReadByte(uint32_t address) const {
     value = m_ram[address - kRamStart];
   else
     value = m_context.flash.At(address);
-  return address == m_corruptAt ? static_cast<uint8_t>(value ^ 0x01) : value;
+  return AsRead(address, value);
 }
 
 void RomBslModel::EraseMain() {
@@ -163,10 +163,7 @@ void RomBslModel::Execute(uint64_t nowMicros) {
   const size_t dataCount = payload - 4;
   switch (cmd) {
     case 0x10: {  // RX password
-      bool match = dataCount == 32;
-      for (size_t i = 0; match && i < 32; ++i)
-        match = data[i] == m_context.flash.At(0xFFE0 + static_cast<uint32_t>(i));
-      if (match) {
+      if (PasswordMatches(data, dataCount)) {
         m_unlocked = true;
         ack();
       } else {

@@ -64,8 +64,6 @@ class RomBslModel final : public BslModelBase {
     m_nakCommand = command;
     m_nakCount = count;
   }
-  // Flip a bit in what a read of this address returns.
-  void CorruptReadAt(uint32_t address) { m_corruptAt = address; }
 
  private:
   enum class State { WaitSync, InFrame };
@@ -94,7 +92,6 @@ class RomBslModel final : public BslModelBase {
 
   uint8_t m_nakCommand = 0;
   int m_nakCount = 0;
-  uint32_t m_corruptAt = 0xFFFFFFFF;
 };
 
 }  // namespace sim

@@ -1,15 +1,20 @@
 #include "sim/model/AsciiModel.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/EventCodes.h"
 #include "sim/model/ModelRegistry.h"
 
 namespace sim {
 namespace {
 
 constexpr const char kPacketHeader[] = "A.12010#";
+
+// "I.<code>#<text>", an answer with its text.
+std::string AnswerLine(int code, const std::string& text) {
+  return "I." + std::to_string(code) + "#" + text + "\r\n";
+}
 
 bool AllDigits(const std::string& s, size_t from, size_t to) {
   if (to <= from) return false;
@@ -74,7 +79,7 @@ void AsciiModel::Receive(const ModelInput& input, uint64_t /*nowMicros*/) {
     return;
   }
   m_line.push_back(c);
-  if (!m_garbled && !m_overflow && TakesFiles() && m_line == kPacketHeader) {
+  if (!m_garbled && !m_overflow && m_context.profile.TakesFiles() && m_line == kPacketHeader) {
     m_inPacket = true;
     m_packetLeft = -1;
     ResetLine();
@@ -112,22 +117,6 @@ void AsciiModel::OnLine(const std::string& line) {
   Execute(command, parameter, hasParameter);
 }
 
-bool AsciiModel::TakesFiles() const {
-  const auto& a = m_context.profile.accepted;
-  return std::find(a.begin(), a.end(), 12000) != a.end();
-}
-
-bool AsciiModel::Takes(int command) const {
-  const InstrumentProfile& p = m_context.profile;
-  if (command == p.SearchCommand() || command == 1000 || command == 1111 || command == 1121 ||
-      command == 1200 || command == 1600) {
-    return true;
-  }
-  if (TakesFiles() && (command == 12000 || command == 12030)) return true;
-  if (p.HandsOverToLoader(command)) return true;
-  return std::find(p.accepted.begin(), p.accepted.end(), command) != p.accepted.end();
-}
-
 void AsciiModel::Execute(int command, const std::string& parameter, bool hasParameter) {
   const InstrumentProfile& p = m_context.profile;
   const std::string number = std::to_string(command);
@@ -142,10 +131,10 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
     if (s.afterCommand != command) continue;
     if (s.times != 0 && m_specialUses[i] >= s.times) continue;
     ++m_specialUses[i];
-    if (s.code == 1131) {
+    if (s.code == core::codes::kAnswerPause) {
       Answer(s.Line());
       holdMs = static_cast<uint32_t>(std::strtoul(s.parameter.c_str() + 1, nullptr, 10));
-    } else if (s.code == 1132) {
+    } else if (s.code == core::codes::kAnswerBottlexNotReady) {
       Answer(s.Line());
       refused = true;
     } else {
@@ -157,33 +146,37 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
   bool known = true;
   switch (command) {
     case 2003:
-      Answer("I." + std::to_string(codes[0]) + "#" + p.pcb + "\r\n", holdMs);
+      Answer(AnswerLine(codes[0], p.pcb), holdMs);
       break;
     case 2000:
-      Answer("I." + std::to_string(codes[1]) + "#" + p.device + "\r\n", holdMs);
+      Answer(AnswerLine(codes[1], p.device), holdMs);
       break;
     case 2001:
-      if (!p.startupVersion.empty()) Answer("I.2011#" + p.startupVersion + "\r\n", holdMs);
-      Answer("I." + std::to_string(codes[2]) + "#" + p.version + "\r\n", holdMs);
+      if (!p.startupVersion.empty())
+        Answer(AnswerLine(core::codes::kAnswerStartupVersion, p.startupVersion), holdMs);
+      Answer(AnswerLine(codes[2], p.version), holdMs);
       break;
     case 4001:
-      Answer("I." + std::to_string(codes[3]) + "#" + p.serial + "\r\n", holdMs);
+      Answer(AnswerLine(codes[3], p.serial), holdMs);
       break;
-    case 5577:
-    case 5555:
+    case kVectorQuery:
+    case kVectorQuery2:
       // An MSP430 instrument with a loader tells its vector table: the reset
       // vector (0xFFFE), and on the 5xx all 16 words from 0xFFFE down.
-      if (p.loader.empty()) {
+      if (!p.Takes(command)) {
         known = false;
         Answer("A." + number + "?\r\n", holdMs);
       } else {
-        Answer("I." + std::string(command == 5577 ? "80" : "81") + "#" + VectorText() + "\r\n", holdMs);
+        Answer(AnswerLine(command == kVectorQuery ? core::codes::kAnswerResetVector
+                                                  : core::codes::kAnswerResetVector2,
+                          VectorText()),
+               holdMs);
       }
       break;
     default:
-      known = Takes(command);
+      known = p.Takes(command);
       // The clock and the air-pressure reference are useless without a value.
-      if (known && (command == 1600 || command == 6162 || command == 12000) &&
+      if (known && (command == 1600 || command == 6162 || command == kFileStartCommand) &&
           (!hasParameter || parameter.empty())) {
         known = false;
       }
@@ -192,8 +185,8 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
         break;
       }
       if (command == 1111 || command == 1121) ++m_closings;
-      if (command == 12000) m_files.push_back(ReceivedFile{parameter, {}, false});
-      if (command == 12030 && !m_files.empty()) m_files.back().complete = true;
+      if (command == kFileStartCommand) m_files.push_back(ReceivedFile{parameter, {}, false});
+      if (command == kFileEndCommand && !m_files.empty()) m_files.back().complete = true;
       m_parameters.emplace_back(command, parameter);
       Answer("A." + number + "!\r\n", holdMs);
       break;

@@ -60,8 +60,6 @@ class AsciiModel final : public InstrumentModel {
   void OnPacket();
   // Sends a line `extraMs` after the reply delay, unless silent.
   void Answer(const std::string& text, uint32_t extraMs = 0);
-  bool Takes(int command) const;
-  bool TakesFiles() const;
   // The vector table as "0xHHHH" tokens for the reset-vector question.
   std::string VectorText() const;
 

@@ -22,4 +22,18 @@ bool InstrumentProfile::HandsOverToLoader(int command) const {
          std::find(loaderAlsoAfter.begin(), loaderAlsoAfter.end(), command) != loaderAlsoAfter.end();
 }
 
+bool InstrumentProfile::TakesFiles() const {
+  return std::find(accepted.begin(), accepted.end(), kFileStartCommand) != accepted.end();
+}
+
+bool InstrumentProfile::Takes(int command) const {
+  if (command == SearchCommand()) return true;
+  if (std::find(kBuiltinCommands.begin(), kBuiltinCommands.end(), command) != kBuiltinCommands.end())
+    return true;
+  if (command == kFileEndCommand && TakesFiles()) return true;
+  if ((command == kVectorQuery || command == kVectorQuery2) && !loader.empty()) return true;
+  if (HandsOverToLoader(command)) return true;
+  return std::find(accepted.begin(), accepted.end(), command) != accepted.end();
+}
+
 }  // namespace sim

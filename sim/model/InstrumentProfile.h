@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "core/EventCodes.h"
 #include "platform/sim/LineFormat.h"
-#include "sim/bsl/BslSettings.h"
+#include "sim/model/BslSettings.h"
 #include "sim/model/FaultPlan.h"
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"
@@ -23,6 +24,17 @@ enum class BootAnnounce {
   LetterQ,    // "Q" (0x51, header error) for a packet not starting with 0x80
 };
 
+// The commands every instrument running its application takes: the connect
+// command, the closing commands, the download start, the clock, and the
+// identification queries (PCB, device number, version, serial number).
+inline constexpr std::array<int, 9> kBuiltinCommands{1000, 1111, 1121, 1200, 1600, 2003, 2000, 2001, 4001};
+// With "accept = 12000" an instrument takes files: a name, packets, the end.
+inline constexpr int kFileStartCommand = 12000;
+inline constexpr int kFileEndCommand = 12030;
+// The reset-vector queries of an instrument with a loader.
+inline constexpr int kVectorQuery = 5577;
+inline constexpr int kVectorQuery2 = 5555;
+
 // One simulated instrument: what it answers and how it listens.
 struct InstrumentProfile {
   std::string name;
@@ -38,7 +50,8 @@ struct InstrumentProfile {
   std::string serial;          // answered to A.4001
   std::string startupVersion;  // when set, A.2001 is answered with I.2011 first
   // Answer codes for PCB, device, version and serial number.
-  std::array<int, 4> identCodes{23, 20, 21, 25};
+  std::array<int, 4> identCodes{core::codes::kAnswerPcbNumber, core::codes::kAnswerIdentNumber,
+                                core::codes::kAnswerSoftwareVersion, core::codes::kAnswerSerialNumber};
   uint32_t replyDelayMs = 10;  // from the command's line end to the answer
 
   std::vector<SpecialAnswer> specials;
@@ -57,6 +70,13 @@ struct InstrumentProfile {
 
   // True for a command that hands the line over to `loader`.
   bool HandsOverToLoader(int command) const;
+  // True for a command the instrument answers in its command protocol
+  // (acknowledged, or answered as the identification queries and the vector
+  // query are): the family's search command, kBuiltinCommands, the file
+  // commands when it takes files, the vector queries and the hand-over
+  // commands when it has a loader, and `accepted`.
+  bool Takes(int command) const;
+  bool TakesFiles() const;
 
   std::vector<FlashMemory::Region> flash;
   // The MSP430 bootstrap loader and the old firmware (models rom-bsl, bsl-5xx).

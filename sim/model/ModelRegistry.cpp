@@ -1,20 +1,6 @@
 #include "sim/model/ModelRegistry.h"
 
-#include "sim/bsl/Bsl5xxModel.h"
-#include "sim/bsl/RomBslModel.h"
-#include "sim/model/AsciiModel.h"
-#include "sim/model/BootAnnounceModel.h"
-
 namespace sim {
-
-ModelRegistry ModelRegistry::WithBuiltins() {
-  ModelRegistry registry;
-  registry.Register(kAscii, [](ModelContext& c) { return std::make_unique<AsciiModel>(c); });
-  registry.Register(kBootAnnounce, [](ModelContext& c) { return std::make_unique<BootAnnounceModel>(c); });
-  registry.Register(kRomBsl, [](ModelContext& c) { return std::make_unique<RomBslModel>(c); });
-  registry.Register(kBsl5xx, [](ModelContext& c) { return std::make_unique<Bsl5xxModel>(c); });
-  return registry;
-}
 
 void ModelRegistry::Register(const std::string& name, Factory factory) {
   m_factories[name] = std::move(factory);

@@ -22,7 +22,9 @@ class ModelRegistry {
   static constexpr const char* kRomBsl = "rom-bsl";
   static constexpr const char* kBsl5xx = "bsl-5xx";
 
-  // A registry holding the models of this folder.
+  // A registry holding every model of sim/: this folder's and the loaders
+  // of sim/bsl. Defined in iu_sim_builtins, the library above both, so the
+  // model library does not depend on the loaders built on it.
   static ModelRegistry WithBuiltins();
 
   // Replaces a model of the same name.

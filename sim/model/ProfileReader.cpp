@@ -8,12 +8,15 @@
 #include <set>
 #include <sstream>
 
+#include "core/EventCodes.h"
+
 namespace sim {
 namespace {
 
 using platform::sim::LineFormat;
 using platform::sim::Parity;
 using platform::sim::StopBits;
+namespace codes = core::codes;
 
 constexpr size_t kMaxLineLength = 1000;
 constexpr size_t kMaxTextLength = 255;  // what one answer line may carry after "#"
@@ -67,36 +70,21 @@ bool ParseLine(std::string_view value, LineFormat& line, std::string& error) {
         "line: frame '" + std::string(frame) + "' must be data bits 5-8, parity N/O/E/M/S, stop bits 1/1.5/2";
     return false;
   }
-  Parity parity;
-  switch (frame[1]) {
-    case 'N':
-      parity = Parity::None;
-      break;
-    case 'O':
-      parity = Parity::Odd;
-      break;
-    case 'E':
-      parity = Parity::Even;
-      break;
-    case 'M':
-      parity = Parity::Mark;
-      break;
-    case 'S':
-      parity = Parity::Space;
-      break;
-    default:
-      error = "line: parity '" + std::string(1, frame[1]) + "' must be one of N O E M S";
-      return false;
+  static constexpr std::array<std::pair<std::string_view, Parity>, 5> kParities{{{"N", Parity::None},
+                                                                                 {"O", Parity::Odd},
+                                                                                 {"E", Parity::Even},
+                                                                                 {"M", Parity::Mark},
+                                                                                 {"S", Parity::Space}}};
+  static constexpr std::array<std::pair<std::string_view, StopBits>, 3> kStopBits{
+      {{"1", StopBits::One}, {"1.5", StopBits::OnePointFive}, {"2", StopBits::Two}}};
+  Parity parity = Parity::None;
+  if (!Reader::Pick(frame.substr(1, 1), kParities, parity)) {
+    error = "line: parity '" + std::string(1, frame[1]) + "' must be one of N O E M S";
+    return false;
   }
   const std::string_view stop = frame.substr(2);
-  StopBits stopBits;
-  if (stop == "1")
-    stopBits = StopBits::One;
-  else if (stop == "1.5")
-    stopBits = StopBits::OnePointFive;
-  else if (stop == "2")
-    stopBits = StopBits::Two;
-  else {
+  StopBits stopBits = StopBits::One;
+  if (!Reader::Pick(stop, kStopBits, stopBits)) {
     error = "line: stop bits '" + std::string(stop) + "' must be 1, 1.5 or 2";
     return false;
   }
@@ -116,9 +104,13 @@ bool ParseSpecial(std::string_view value, SpecialAnswer& special, std::string& e
     error = "special: '" + std::string(head.substr(0, mark)) + "' is not an answer code";
     return false;
   }
-  static const std::set<int> kCodes{30, 31, 208, 262, 920, 1131, 1132};
+  static const std::set<int> kCodes{codes::kAnswerSetClockSeconds,  codes::kAnswerFinished,
+                                    codes::kAnswerTerminalVariant,  codes::kAnswerSensorIdModule,
+                                    codes::kAnswerAirPressureQuery, codes::kAnswerPause,
+                                    codes::kAnswerBottlexNotReady};
   if (!kCodes.contains(special.code)) {
-    error = "special: answer " + std::to_string(special.code) + " is not one of 30 31 208 262 920 1131 1132";
+    error = "special: answer " + std::to_string(special.code) + " is not one of";
+    for (const int code : kCodes) error += " " + std::to_string(code);
     return false;
   }
   special.parameter = mark == std::string_view::npos ? "" : std::string(head.substr(mark));
@@ -126,11 +118,12 @@ bool ParseSpecial(std::string_view value, SpecialAnswer& special, std::string& e
     error = "special: parameter longer than 255 characters";
     return false;
   }
-  if (special.code == 208 && (special.parameter.size() < 2 || special.parameter[0] != '#')) {
+  if (special.code == codes::kAnswerTerminalVariant &&
+      (special.parameter.size() < 2 || special.parameter[0] != '#')) {
     error = "special: 208 needs its terminal variant, e.g. 208#0";
     return false;
   }
-  if (special.code == 1131) {
+  if (special.code == codes::kAnswerPause) {
     uint64_t ms = 0;
     if (special.parameter.size() < 2 || special.parameter[0] != '#' ||
         !ParseNumber(std::string_view(special.parameter).substr(1), 600000, ms)) {
@@ -215,9 +208,12 @@ bool ParseBootLoader(std::string_view value, InstrumentProfile& profile, std::st
 
 bool ParseIdentCodes(std::string_view value, std::array<int, 4>& codes, std::string& error) {
   const auto words = Words(value);
-  static const std::array<std::set<int>, 4> kAllowed{std::set<int>{23, 203, 2013},
-                                                     std::set<int>{20, 200, 2010},
-                                                     std::set<int>{21, 201, 2011}, std::set<int>{25, 205}};
+  static const std::array<std::set<int>, 4> kAllowed{
+      std::set<int>{codes::kAnswerPcbNumber, codes::kAnswerPcbNumber2, codes::kAnswerSensorPcbNumber},
+      std::set<int>{codes::kAnswerIdentNumber, codes::kAnswerIdentNumber2, codes::kAnswerSensorIdentNumber},
+      std::set<int>{codes::kAnswerSoftwareVersion, codes::kAnswerSoftwareVersion2,
+                    codes::kAnswerStartupVersion},
+      std::set<int>{codes::kAnswerSerialNumber, codes::kAnswerSerialNumber2}};
   static const char* kWhat[] = {"PCB number (23, 203, 2013)", "device number (20, 200, 2010)",
                                 "version (21, 201, 2011)", "serial number (25, 205)"};
   if (words.size() != 4) {
@@ -437,10 +433,7 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
   // A special answer must hang on a command the instrument takes at all.
   for (const auto& [line, index] : specialLines) {
     const int cmd = p.specials[index].afterCommand;
-    const bool known = cmd == p.SearchCommand() || cmd == 1000 || cmd == 1111 || cmd == 1121 || cmd == 1200 ||
-                       cmd == 1600 || cmd == 2000 || cmd == 2001 || cmd == 2003 || cmd == 4001 ||
-                       std::find(p.accepted.begin(), p.accepted.end(), cmd) != p.accepted.end();
-    if (!known) {
+    if (!p.Takes(cmd)) {
       fail(line,
            "special: the instrument does not take command " + std::to_string(cmd) + " (add it to 'accept')");
     }

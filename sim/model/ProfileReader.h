@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/model/InstrumentProfile.h"
@@ -54,6 +57,18 @@ class ProfileReader {
   // An unsigned number, the whole word, in `base` or, after "0x",
   // hexadecimal; at most `max`. False leaves `value` as it was.
   static bool ParseNumber(std::string_view word, uint64_t max, uint64_t& value, int base = 10);
+  // The value named `word` in `table`. False leaves `value` as it was.
+  template <typename T, size_t N>
+  static bool Pick(std::string_view word, const std::array<std::pair<std::string_view, T>, N>& table,
+                   T& value) {
+    for (const auto& [name, named] : table) {
+      if (name == word) {
+        value = named;
+        return true;
+      }
+    }
+    return false;
+  }
 };
 
 }  // namespace sim

@@ -19,6 +19,7 @@ struct PortOpenResult {
   std::unique_ptr<SerialLine> line;  // null on failure
   PortStatus status = PortStatus::Absent;
   std::string device;  // what COMn leads to, for messages (may be empty)
+  int error = 0;       // the errno of the failed open, 0 when there is none
 };
 
 // The machine's serial ports by COM number (1-based, COM1..COM256).

@@ -50,6 +50,11 @@ class SerialLine {
   virtual bool Purge(uint32_t flags) = 0;
   virtual void ClearBreak() = 0;
 
+  // The errno of the line's last failed system call (a read, a write, the
+  // reader's wait), 0 while none has failed since the open. Kept like errno:
+  // a later success does not clear it. Lines without system calls keep 0.
+  virtual int LastError() const { return 0; }
+
   // Stops the reader and the writer (waits for them) and releases the port.
   // Settings put back with SetState before stay in force. Idempotent.
   virtual void Close() = 0;

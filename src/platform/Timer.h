@@ -15,10 +15,18 @@ class Timer {
 
   virtual ~Timer() = default;
 
-  virtual void SetInterval(uint32_t ms) = 0;
-  virtual uint32_t Interval() const = 0;
-  virtual void SetEnabled(bool enabled) = 0;
-  virtual bool Enabled() const = 0;
+  void SetInterval(uint32_t ms) {
+    if (ms == m_interval) return;
+    m_interval = ms;
+    Arm();
+  }
+  uint32_t Interval() const { return m_interval; }
+  void SetEnabled(bool enabled) {
+    if (enabled == m_enabled) return;
+    m_enabled = enabled;
+    Arm();
+  }
+  bool Enabled() const { return m_enabled; }
 
   // Called on the GUI thread at every tick while the timer is enabled.
   void SetOnTick(TickHandler handler) { m_onTick = std::move(handler); }
@@ -28,11 +36,16 @@ class Timer {
   void SetTag(int tag) { m_tag = tag; }
 
  protected:
+  // Starts the interval anew from now; nothing fires while the timer is
+  // disabled or its interval is 0.
+  virtual void Arm() = 0;
   void FireTick() {
     if (m_onTick) m_onTick(*this);
   }
 
  private:
+  uint32_t m_interval = 0;
+  bool m_enabled = false;
   TickHandler m_onTick;
   int m_tag = 0;
 };

@@ -3,12 +3,37 @@
 #include <cstring>
 #include <vector>
 
+#include "core/BilingualText.h"
 #include "core/DebugLog.h"
 #include "serial/PortName.h"
 
 namespace serial {
 
 namespace {
+
+// The texts of a failed open; %s is the port's name, or the device for
+// the permission, or the system's description of the cause.
+constexpr core::BilingualText kCannotOpen{
+    "%s konnte nicht ge\xF6"
+    "ffnet werden!",
+    "Cannot open %s! "};
+constexpr core::BilingualText kPortHeld{"\n%s wird von einem anderen Programm benutzt.",
+                                        "\n%s is in use by another program."};
+constexpr core::BilingualText kNoPermission{
+    "\nKeine Berechtigung f\xFCr %s: Der Benutzer muss Mitglied der Gruppe dialout sein "
+    "(sudo usermod -aG dialout BENUTZERNAME, danach neu anmelden).",
+    "\nNo permission for %s: the user must be a member of the group dialout "
+    "(sudo usermod -aG dialout USERNAME, then log in again)."};
+constexpr core::BilingualText kNoSuchPort{"\nDie Schnittstelle %s gibt es nicht.", "\nThere is no port %s."};
+constexpr core::BilingualText kSystemCause{"\nUrsache: %s", "\nCause: %s"};
+
+// `text` with its one %s replaced by `value`.
+std::string Fill(const char* text, const std::string& value) {
+  std::string out = text;
+  const size_t at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, value);
+  return out;
+}
 
 // A time-out argument other than -1 for a driver field; negative ones count as 0.
 uint32_t DriverMs(int32_t ms) {
@@ -176,32 +201,34 @@ int32_t TComPort::Get_UseableV24(int32_t i) const {
 
 std::string TComPort::OpenErrorText(uint32_t com, const platform::PortOpenResult& result) const {
   const std::string name = PortName(com, true);
-  const bool german = m_language == 0;
-  std::string text = german ? name +
-                                  " konnte nicht ge\xF6"
-                                  "ffnet werden!"
-                            : "Cannot open " + name + "! ";
   const std::string device = result.device.empty() ? name : result.device;
+  std::string text = Fill(In(kCannotOpen), name);
   switch (result.status) {
     case platform::PortStatus::Held:
-      text += german ? "\n" + name + " wird von einem anderen Programm benutzt."
-                     : "\n" + name + " is in use by another program.";
+      text += Fill(In(kPortHeld), name);
       break;
     case platform::PortStatus::NoPermission:
-      text += german ? "\nKeine Berechtigung f\xFCr " + device +
-                           ": Der Benutzer muss Mitglied der Gruppe dialout sein "
-                           "(sudo usermod -aG dialout BENUTZERNAME, danach neu anmelden)."
-                     : "\nNo permission for " + device +
-                           ": the user must be a member of the group dialout "
-                           "(sudo usermod -aG dialout USERNAME, then log in again).";
+      text += Fill(In(kNoPermission), device);
       break;
     case platform::PortStatus::Absent:
-      text += german ? "\nDie Schnittstelle " + name + " gibt es nicht." : "\nThere is no port " + name + ".";
+      text += Fill(In(kNoSuchPort), name);
       break;
     case platform::PortStatus::Available:
       break;
   }
+  if (result.error != 0) text += Fill(In(kSystemCause), std::strerror(result.error));
   return text;
+}
+
+const char* TComPort::In(const core::BilingualText& text) const {
+  return m_language == 0 ? text.German() : text.English();
+}
+
+void TComPort::NoteLineError() {
+  const int error = m_line->LastError();
+  if (error == 0 || error == m_lineError) return;
+  m_lineError = error;
+  core::DebugLog(std::string(PortName(m_com, true)) + ": the line failed: " + std::strerror(error));
 }
 
 bool TComPort::Open(V24Listener* listener, int32_t port, bool showError) {
@@ -237,6 +264,7 @@ bool TComPort::Open(V24Listener* listener, int32_t port, bool showError) {
   m_keinString = local.KeinString != 0;
   m_writeError = false;
   m_hungUp = false;
+  m_lineError = 0;
   m_notifier.Reset();
 
   if (!m_line->GetState(m_savedDcb)) m_savedDcb = DCB{};
@@ -266,6 +294,7 @@ int32_t TComPort::Read(uint8_t* buffer, uint32_t count) {
   if (!m_line) return kNotOpen;
   m_notifier.ResetAktiv();
   const uint32_t n = m_line->Read(buffer, count);
+  NoteLineError();
   if (!m_keinString) buffer[n] = 0;
   return static_cast<int32_t>(n);
 }
@@ -301,6 +330,7 @@ int32_t TComPort::Write(const uint8_t* bytes, int32_t length, bool background) {
     return started ? static_cast<int32_t>(size) : kWriterBusy;
   }
   const platform::WriteResult r = m_line->Write(block.data(), size);
+  NoteLineError();
   if (r.refused) return 0;
   if (r.written < size) {
     m_writeError = true;

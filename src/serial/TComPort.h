@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/BilingualText.h"
 #include "platform/MessagePump.h"
 #include "platform/PortSystem.h"
 #include "platform/SerialLine.h"
@@ -141,6 +142,10 @@ class TComPort final : private platform::SerialLineEvents {
   void Post(uint32_t message);
 
   std::string OpenErrorText(uint32_t com, const platform::PortOpenResult& result) const;
+  // A text of the port in its language: German for 0, English for any other.
+  const char* In(const core::BilingualText& text) const;
+  // Writes the line's last system error to the debug log, once for each new one.
+  void NoteLineError();
 
   platform::PortSystem& m_ports;
   platform::MessagePump& m_pump;
@@ -171,6 +176,7 @@ class TComPort final : private platform::SerialLineEvents {
   bool m_keinString = false;
   RxNotifier m_notifier;
   std::atomic<bool> m_writeError{false};
+  int m_lineError = 0;  // the line's last error already in the debug log
   // Posted notifications hold it weakly: they are dropped once the
   // component is gone.
   std::shared_ptr<Delivery> m_delivery;

@@ -1,9 +1,13 @@
 // The serial component on real pseudo-terminals with its real reader and
 // writer threads.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -11,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/DebugLog.h"
 #include "platform/posix/PosixPortSystem.h"
 #include "platform/posix/Termios2.h"
 #include "serial/PtyPair.h"
@@ -362,3 +367,99 @@ TEST_F(SerialPty, AStuckBackgroundWriteIsAbortedByPurgeAndByClose) {
 }
 
 }  // namespace
+
+// --- the causes of failures reach the messages
+
+// Collects the debug log for one test.
+class DebugLines {
+ public:
+  DebugLines() {
+    core::SetDebugLogSink([this](const std::string& line) {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_lines.push_back(line);
+    });
+  }
+  ~DebugLines() { core::SetDebugLogSink(nullptr); }
+  bool Has(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (const auto& line : m_lines) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::mutex m_lock;
+  std::vector<std::string> m_lines;
+};
+
+TEST_F(SerialPty, AVanishedLineKeepsItsErrorAndTheDebugLogNamesIt) {
+  DebugLines log;
+  auto result = ports.Open(3);
+  ASSERT_TRUE(result.line);
+  EXPECT_EQ(result.line->LastError(), 0);
+  pty.CloseMaster();
+  // The hung-up tty reads as its end, at once and not as an error ...
+  uint8_t buffer[8];
+  const auto start = Clock::now();
+  EXPECT_EQ(result.line->Read(buffer, sizeof buffer), 0u);
+  EXPECT_LE(Clock::now() - start, 500ms) << "no polling until the 10 s read limit";
+  EXPECT_EQ(result.line->LastError(), 0);
+  // ... but a write fails with the system's cause, and it stays.
+  EXPECT_TRUE(result.line->Write(buffer, 1).refused);
+  EXPECT_EQ(result.line->LastError(), EIO);
+  EXPECT_EQ(result.line->Read(buffer, sizeof buffer), 0u);
+  EXPECT_EQ(result.line->LastError(), EIO);
+  result.line->Close();
+
+  PtyPair other(3);
+  PosixPortSystem otherPorts{ComMap::Folder(other.Folder())};
+  TComPort port(otherPorts, pump);
+  ASSERT_TRUE(port.Open(this, 2, false));
+  other.CloseMaster();
+  EXPECT_EQ(port.Write("A", 1, false), 0);
+  EXPECT_TRUE(log.Has(std::string("COM3: the line failed: ") + std::strerror(EIO)));
+}
+
+TEST_F(SerialPty, AnOpenThatFailsInTheSystemNamesTheCause) {
+  const std::string file = pty.Folder() + "/not-a-tty";
+  std::ofstream(file) << "x";
+  std::filesystem::create_symlink(file, pty.Folder() + "/COM4");
+  auto result = ports.Open(4);
+  EXPECT_FALSE(result.line);
+  EXPECT_EQ(result.status, platform::PortStatus::Absent);
+  EXPECT_EQ(result.error, ENOTTY);
+  TComPort port(ports, pump);
+  port.SetErrorBox([this](const std::string& text) { boxes.push_back(text); });
+  EXPECT_FALSE(port.Open(this, 3, true));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(std::string("\nUrsache: ") + std::strerror(ENOTTY)), std::string::npos) << boxes[0];
+  // A COM number without an entry is simply absent: no cause to give.
+  EXPECT_EQ(ports.Open(9).error, 0);
+}
+
+TEST_F(SerialPty, AnOpenWithoutDescriptorsForTheReaderFailsCleanly) {
+  // Room for the tty and no more: the line's first eventfd fails.
+  const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(lowest, 0);
+  ::close(lowest);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowest) + 1;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  auto result = ports.Open(3);
+  TComPort port(ports, pump);
+  const bool opened = port.Open(this, 2, false);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+
+  EXPECT_FALSE(result.line);
+  EXPECT_EQ(result.error, EMFILE);
+  EXPECT_FALSE(opened);
+  EXPECT_NE(port.LastOpenError().find(std::strerror(EMFILE)), std::string::npos) << port.LastOpenError();
+  // The tty was closed and unlocked again: nothing leaked, the port opens.
+  const int next = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  EXPECT_EQ(next, lowest);
+  ::close(next);
+  EXPECT_TRUE(port.Open(this, 2, false)) << port.LastOpenError();
+}

@@ -129,6 +129,20 @@ TEST(SimAsciiModel, GivesTheSpecialAnswers) {
   EXPECT_EQ(d.Take(), "A.1111!\r\nI.31\r\nA.1111!\r\n");
 }
 
+// What the profile reader lets a special hang on, the model answers first.
+TEST(SimAsciiModel, GivesSpecialAnswersAfterIdentificationAndVectorQueries) {
+  SimModelDriver d(
+      ParseProfile(Profile("loader = rom-bsl after 5588\n"
+                           "special = 262 after 2000\n"
+                           "special = 31 after 5577\n")));
+  d.Send("A.2000\r\n", k4800);
+  EXPECT_EQ(d.Take(), "I.20#23010.000\r\nI.262\r\n");
+  d.Send("A.5577\r\n", k4800);
+  const std::string vector = d.Take();
+  EXPECT_EQ(vector.rfind("I.80#0x", 0), 0u) << vector;
+  EXPECT_NE(vector.find("\r\nI.31\r\n"), std::string::npos) << vector;
+}
+
 TEST(SimAsciiModel, Answer1131HoldsTheAcknowledgementForItsTime) {
   SimModelDriver d(ParseProfile(Profile("special = 1131#2500 after 1131\n", "4")));
   d.Send("A.1131\r\n", k4800);

@@ -109,6 +109,24 @@ TEST(SimProfileReader, ALoaderCanBeReachedAfterSeveralCommands) {
   EXPECT_TRUE(r.profile.loaderAlsoAfter.empty());
 }
 
+// A special answer may follow every command the instrument answers, and
+// only those: the model and the reader ask the same list.
+TEST(SimProfileReader, ASpecialHangsOnAnyCommandTheInstrumentTakes) {
+  for (const char* extra :
+       {"special = 30 after 2003\n", "special = 30 after 4001\n", "special = 30 after 1111\n",
+        "accept = 12000\nspecial = 31 after 12030\n",
+        "loader = rom-bsl after 5588\nspecial = 30 after 5588\n",
+        "loader = rom-bsl\nspecial = 30 after 5577\n", "accept = 1500\nspecial = 30 after 1500\n"}) {
+    const auto r = ProfileReader::Parse(std::string(kAscii) + extra, "p");
+    EXPECT_TRUE(r.Ok()) << extra << r.ErrorText("p");
+  }
+  for (const char* extra :
+       {"special = 30 after 12030\n", "special = 30 after 5577\n", "special = 30 after 5588\n"}) {
+    const auto r = ProfileReader::Parse(std::string(kAscii) + extra, "p");
+    EXPECT_FALSE(r.Ok()) << extra;
+  }
+}
+
 struct BadCase {
   const char* extra;  // appended to a valid ASCII profile, as line 7
   const char* expected;

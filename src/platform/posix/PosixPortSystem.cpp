@@ -17,25 +17,30 @@ namespace platform::posix {
 PosixPortSystem::PosixPortSystem(ComMap map, std::string lockDir)
     : m_map(std::move(map)), m_lockDir(std::move(lockDir)), m_counters(MakeKernelErrorCounter) {}
 
-int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status) const {
+int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status, int& error) const {
   if (path.empty()) {
     status = PortStatus::Absent;
     return -1;
   }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    status = errno == EBUSY                        ? PortStatus::Held
-             : (errno == EACCES || errno == EPERM) ? PortStatus::NoPermission
+    error = errno;
+    status = error == EBUSY                        ? PortStatus::Held
+             : (error == EACCES || error == EPERM) ? PortStatus::NoPermission
                                                    : PortStatus::Absent;
     return -1;
   }
   termios t{};
   if (::tcgetattr(fd, &t) != 0) {  // not a tty
+    error = errno;
     ::close(fd);
     status = PortStatus::Absent;
     return -1;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || HeldByUucpLock(path, m_lockDir)) {
+  // Held says it all: a lock that another holds is no system error.
+  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+  if (locked && errno != EWOULDBLOCK) error = errno;
+  if (locked || HeldByUucpLock(path, m_lockDir)) {
     ::close(fd);
     status = PortStatus::Held;
     return -1;
@@ -46,7 +51,8 @@ int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status) con
 
 PortStatus PosixPortSystem::Probe(uint32_t comNumber) {
   PortStatus status = PortStatus::Absent;
-  const int fd = OpenLocked(m_map.Path(comNumber), status);
+  int error = 0;
+  const int fd = OpenLocked(m_map.Path(comNumber), status, error);
   if (fd >= 0) ::close(fd);
   return status;
 }
@@ -58,12 +64,12 @@ PortOpenResult PosixPortSystem::Open(uint32_t comNumber) {
   std::error_code ec;
   const std::filesystem::path device = std::filesystem::canonical(path, ec);
   result.device = ec ? path : device.string();
-  const int fd = OpenLocked(path, result.status);
+  const int fd = OpenLocked(path, result.status, result.error);
   if (fd < 0) return result;
   // Keeps out other opens by users without CAP_SYS_ADMIN; ptys may refuse.
   ::ioctl(fd, TIOCEXCL);
-  result.line = std::make_unique<PosixSerialLine>(fd, "COM" + std::to_string(comNumber) + " (" + path + ")",
-                                                  m_counters ? m_counters(fd) : nullptr, m_wakeups);
+  result.line = PosixSerialLine::Open(fd, "COM" + std::to_string(comNumber) + " (" + path + ")",
+                                      m_counters ? m_counters(fd) : nullptr, m_wakeups, result.error);
   return result;
 }
 

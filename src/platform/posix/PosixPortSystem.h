@@ -36,8 +36,9 @@ class PosixPortSystem final : public PortSystem {
   uint64_t ReaderWakeups() const { return m_wakeups->load(); }
 
  private:
-  // Opens and locks `path`; the fd, or -1 with `status` set.
-  int OpenLocked(const std::string& path, PortStatus& status) const;
+  // Opens and locks `path`; the fd, or -1 with `status` set and `error`
+  // the errno of the call that failed (left alone when none did).
+  int OpenLocked(const std::string& path, PortStatus& status, int& error) const;
 
   ComMap m_map;
   std::string m_lockDir;

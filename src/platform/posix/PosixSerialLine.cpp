@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <system_error>
 
 #include "core/DebugLog.h"
+#include "platform/ReadDeadline.h"
 
 namespace platform::posix {
 
@@ -63,9 +66,39 @@ DCB DcbFrom(const LineSettings& s) {
 
 }  // namespace
 
-PosixSerialLine::PosixSerialLine(int fd, std::string device, std::unique_ptr<LineErrorCounter> counter,
+std::unique_ptr<PosixSerialLine> PosixSerialLine::Open(int fd, std::string device,
+                                                       std::unique_ptr<LineErrorCounter> counter,
+                                                       std::shared_ptr<std::atomic<uint64_t>> wakeups,
+                                                       int& error) {
+  const int readerWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  const int writerWake = readerWake < 0 ? -1 : ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (writerWake < 0) {
+    error = errno;
+    if (readerWake >= 0) ::close(readerWake);
+    ::close(fd);
+    return nullptr;
+  }
+  std::unique_ptr<PosixSerialLine> line(new PosixSerialLine(fd, readerWake, writerWake, std::move(device),
+                                                            std::move(counter), std::move(wakeups)));
+  try {
+    line->m_writer = std::thread([p = line.get()] { p->WriterLoop(); });
+  } catch (const std::system_error& e) {
+    error = e.code().value();
+    line->Close();  // puts the settings back and closes every descriptor
+    return nullptr;
+  }
+  return line;
+}
+
+PosixSerialLine::PosixSerialLine(int fd, int readerWake, int writerWake, std::string device,
+                                 std::unique_ptr<LineErrorCounter> counter,
                                  std::shared_ptr<std::atomic<uint64_t>> wakeups)
-    : m_fd(fd), m_device(std::move(device)), m_counter(std::move(counter)), m_wakeups(std::move(wakeups)) {
+    : m_fd(fd),
+      m_device(std::move(device)),
+      m_counter(std::move(counter)),
+      m_wakeups(std::move(wakeups)),
+      m_readerWake(readerWake),
+      m_writerWake(writerWake) {
   m_savedTermios.Read(m_fd);
   m_savedModemValid = ::ioctl(m_fd, TIOCMGET, &m_savedModem) == 0;
   // No modem control: a line without carrier must still read and write.
@@ -76,9 +109,10 @@ PosixSerialLine::PosixSerialLine(int fd, std::string device, std::unique_ptr<Lin
   m_baud = m_dcb.BaudRate ? m_dcb.BaudRate : 9600;
   // Opening raised DTR; the component keeps it down unless told otherwise.
   SetModemLine(TIOCM_DTR, false);
-  m_readerWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  m_writerWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  m_writer = std::thread([this] { WriterLoop(); });
+}
+
+void PosixSerialLine::KeepError(int error) {
+  m_lastError = error;
 }
 
 PosixSerialLine::~PosixSerialLine() {
@@ -159,17 +193,11 @@ bool PosixSerialLine::SetTimeouts(const COMMTIMEOUTS& timeouts) {
 
 uint32_t PosixSerialLine::Read(uint8_t* buffer, uint32_t count) {
   if (m_closed || count == 0) return 0;
-  const COMMTIMEOUTS t = m_timeouts;
-  // Interval "infinite" without a total time-out: what is there, at once.
-  const bool immediate = t.ReadIntervalTimeout == 0xFFFFFFFFu && t.ReadTotalTimeoutMultiplier == 0 &&
-                         t.ReadTotalTimeoutConstant == 0;
-  uint64_t totalMs = static_cast<uint64_t>(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant;
-  if (totalMs == 0) totalMs = kReadLimitMs;
-  const uint64_t interval = immediate ? 0 : static_cast<uint64_t>(t.ReadIntervalTimeout) * 1000;
-  const uint64_t deadline = NowMicros() + totalMs * 1000;
+  const ReadDeadline deadline(m_timeouts, count, NowMicros());
   const bool dropNul = m_dcb.fNull != 0;
   uint32_t got = 0;
   uint64_t lastTaken = 0;
+  bool hungUp = false;
   uint8_t chunk[4096];
   for (;;) {
     const size_t want = std::min<size_t>(sizeof chunk, count - got);
@@ -189,15 +217,23 @@ uint32_t PosixSerialLine::Read(uint8_t* buffer, uint32_t count) {
     if (n < 0 && errno == EINTR) continue;
     // With VMIN = VTIME = 0 an empty queue reads as 0, not EAGAIN; a
     // hang-up shows in poll below.
-    if (n < 0 && errno != EAGAIN) break;  // EIO: the line has gone
-    if (immediate) break;
-    uint64_t until = deadline;
-    if (got > 0 && interval > 0) until = std::min(until, lastTaken + interval);
-    const int wait = MsUntil(until);
+    if (n < 0 && errno != EAGAIN) {  // EIO: the line has gone
+      KeepError(errno);
+      break;
+    }
+    const int wait = MsUntil(deadline.Until(got, lastTaken));
     if (wait == 0) break;
     pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, wait) < 0 && errno != EINTR) break;
-    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) break;
+    if (::poll(&p, 1, wait) < 0 && errno != EINTR) {
+      KeepError(errno);
+      break;
+    }
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      // A hung-up tty stays readable (at its end, read gives 0): take what
+      // is left once more instead of polling again until the deadline.
+      if (!(p.revents & POLLIN) || hungUp) break;
+      hungUp = true;
+    }
   }
   // The reader stops watching the line while data it reported waits unread;
   // wake it now, so it watches again at once instead of at its next sample.
@@ -223,14 +259,20 @@ WriteResult PosixSerialLine::WriteBlocking(const uint8_t* bytes, uint32_t count,
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return WriteResult{written, written == 0};  // EIO: the line has gone
+    if (n < 0 && errno != EAGAIN) {  // EIO: the line has gone
+      KeepError(errno);
+      return WriteResult{written, written == 0};
+    }
     const int wait = limited ? MsUntil(deadline) : -1;
     if (wait == 0) {
       timedOut = true;
       break;
     }
     pollfd p[2] = {{m_fd, POLLOUT, 0}, {abortFd, POLLIN, 0}};
-    if (::poll(p, 2, wait) < 0 && errno != EINTR) return WriteResult{written, written == 0};
+    if (::poll(p, 2, wait) < 0 && errno != EINTR) {
+      KeepError(errno);
+      return WriteResult{written, written == 0};
+    }
     if (p[1].revents) return WriteResult{written, true};
     if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WriteResult{written, written == 0};
   }
@@ -332,7 +374,12 @@ void PosixSerialLine::StartReader(SerialLineEvents& events) {
   m_events = &events;
   // The totals before the reader runs are the baseline: errors from now on count.
   m_countingErrors = m_counter && m_counter->Sample(m_baseCounts);
-  m_reader = std::thread([this] { ReaderLoop(); });
+  try {
+    m_reader = std::thread([this] { ReaderLoop(); });
+  } catch (const std::system_error& e) {
+    KeepError(e.code().value());
+    core::DebugLog(m_device + ": no reader thread: " + e.what());
+  }
 }
 
 void PosixSerialLine::ReaderLoop() {
@@ -384,7 +431,12 @@ void PosixSerialLine::ReaderLoop() {
     const int timeout = queued > 0 ? static_cast<int>(kSampleMs)
                                    : static_cast<int>(kIdleRoundMs - std::min(sinceRound, kIdleRoundMs - 1));
     pollfd p[2] = {{m_readerWake, POLLIN, 0}, {m_fd, static_cast<short>(queued > 0 ? 0 : POLLIN), 0}};
-    if (::poll(p, 2, timeout) < 0 && errno != EINTR) break;
+    if (::poll(p, 2, timeout) < 0 && errno != EINTR) {
+      const int error = errno;
+      KeepError(error);
+      core::DebugLog(m_device + ": the reader stops, its wait failed: " + std::strerror(error));
+      break;
+    }
     if (m_wakeups) ++*m_wakeups;
     if (p[0].revents) {
       Drain(m_readerWake);

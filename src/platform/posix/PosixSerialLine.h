@@ -33,13 +33,14 @@ class PosixSerialLine final : public SerialLine {
  public:
   static constexpr uint32_t kIdleRoundMs = 1000;
   static constexpr uint32_t kSampleMs = 50;
-  // A read without a total time-out waits this long at most for its data.
-  static constexpr uint32_t kReadLimitMs = 10000;
 
   // Takes over the open, locked tty `fd`. `wakeups` (may be null) counts
-  // the reader's wake-ups, for tests and diagnostics.
-  PosixSerialLine(int fd, std::string device, std::unique_ptr<LineErrorCounter> counter,
-                  std::shared_ptr<std::atomic<uint64_t>> wakeups);
+  // the reader's wake-ups, for tests and diagnostics. Null, with `fd`
+  // closed and `error` the errno, when the line's wake-up descriptors or
+  // its writer cannot be made.
+  static std::unique_ptr<PosixSerialLine> Open(int fd, std::string device,
+                                               std::unique_ptr<LineErrorCounter> counter,
+                                               std::shared_ptr<std::atomic<uint64_t>> wakeups, int& error);
   ~PosixSerialLine() override;
 
   bool GetState(DCB& dcb) override;
@@ -54,8 +55,12 @@ class PosixSerialLine final : public SerialLine {
   bool Purge(uint32_t flags) override;
   void ClearBreak() override;
   void Close() override;
+  int LastError() const override { return m_lastError.load(); }
 
  private:
+  PosixSerialLine(int fd, int readerWake, int writerWake, std::string device,
+                  std::unique_ptr<LineErrorCounter> counter, std::shared_ptr<std::atomic<uint64_t>> wakeups);
+  void KeepError(int error);  // as LastError
   void ReaderLoop();
   void WriterLoop();
   // Writes within the time-outs; `abortFd` readable aborts the write.
@@ -81,7 +86,7 @@ class PosixSerialLine final : public SerialLine {
   // Reader.
   SerialLineEvents* m_events = nullptr;
   std::thread m_reader;
-  int m_readerWake = -1;  // eventfd
+  int m_readerWake;  // eventfd
   std::atomic<bool> m_stopReader{false};
   std::atomic<uint64_t> m_consumed{0};
   LineErrorCounts m_baseCounts;   // set before the reader starts
@@ -89,7 +94,7 @@ class PosixSerialLine final : public SerialLine {
 
   // Writer.
   std::thread m_writer;
-  int m_writerWake = -1;  // eventfd: abort the running write
+  int m_writerWake;  // eventfd: abort the running write
   std::mutex m_writerLock;
   std::condition_variable m_writerCv;
   bool m_writerPending = false;  // guarded by m_writerLock
@@ -101,6 +106,7 @@ class PosixSerialLine final : public SerialLine {
   std::atomic<bool> m_abortWrite{false};
 
   std::atomic<bool> m_closed{false};  // ClearBreak may come from the reader
+  std::atomic<int> m_lastError{0};    // set by the owner, the reader and the writer
 };
 
 }  // namespace platform::posix

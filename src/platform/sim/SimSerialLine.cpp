@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/ReadDeadline.h"
+
 namespace platform::sim {
 
 namespace {
@@ -162,14 +164,7 @@ bool SimSerialLine::SetTimeouts(const COMMTIMEOUTS& timeouts) {
 
 uint32_t SimSerialLine::Read(uint8_t* buffer, uint32_t count) {
   if (!m_open || count == 0) return 0;
-  const COMMTIMEOUTS& t = m_timeouts;
-  const uint64_t interval = t.ReadIntervalTimeout;
-  // Interval "infinite" with no total time-out: return what is there, at once.
-  const bool immediate =
-      interval == 0xFFFFFFFFu && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
-  uint64_t totalMs = static_cast<uint64_t>(t.ReadTotalTimeoutMultiplier) * count + t.ReadTotalTimeoutConstant;
-  if (totalMs == 0) totalMs = kReadLimitMs;
-  const uint64_t deadline = m_time.NowMicros() + totalMs * 1000;
+  const ReadDeadline deadline(m_timeouts, count, m_time.NowMicros());
   uint32_t got = 0;
   uint64_t lastTaken = 0;
   for (;;) {
@@ -183,8 +178,7 @@ uint32_t SimSerialLine::Read(uint8_t* buffer, uint32_t count) {
     }
     const uint64_t now = m_time.NowMicros();
     if (took) lastTaken = now;
-    if (got >= count || immediate || now >= deadline) break;
-    if (got > 0 && interval > 0 && now >= lastTaken + interval * 1000) break;
+    if (got >= count || now >= deadline.Until(got, lastTaken)) break;
     if (m_hungUp || m_hangUpPending || !m_connected) break;
     m_time.Sleep(1);
   }

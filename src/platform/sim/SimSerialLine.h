@@ -27,8 +27,6 @@ namespace platform::sim {
 class SimSerialLine final : public SimLineFarEnd {
  public:
   static constexpr size_t kQueueBytes = 32768;
-  // A read without a total time-out waits this long at most for its data.
-  static constexpr uint32_t kReadLimitMs = 10000;
   // The reader looks again this often while unread data sits in the buffer.
   static constexpr uint32_t kSampleMs = 50;
   static constexpr uint32_t kTimedRoundMs = 1000;

@@ -8,31 +8,19 @@ SimTimer::~SimTimer() {
   if (m_due) m_time.Cancel(m_due);
 }
 
-void SimTimer::SetInterval(uint32_t ms) {
-  if (ms == m_interval) return;
-  m_interval = ms;
-  Arm();
-}
-
-void SimTimer::SetEnabled(bool enabled) {
-  if (enabled == m_enabled) return;
-  m_enabled = enabled;
-  Arm();
-}
-
 void SimTimer::Arm() {
   if (m_due) m_time.Cancel(m_due);
   m_due = 0;
   ++m_generation;
   m_tickQueued = false;
   // As with the window timers: an interval of 0 never fires.
-  if (m_enabled && m_interval > 0) {
-    m_due = m_time.ScheduleAfter(static_cast<uint64_t>(m_interval) * 1000, [this] { OnDue(); });
+  if (Enabled() && Interval() > 0) {
+    m_due = m_time.ScheduleAfter(static_cast<uint64_t>(Interval()) * 1000, [this] { OnDue(); });
   }
 }
 
 void SimTimer::OnDue() {
-  m_due = m_time.ScheduleAfter(static_cast<uint64_t>(m_interval) * 1000, [this] { OnDue(); });
+  m_due = m_time.ScheduleAfter(static_cast<uint64_t>(Interval()) * 1000, [this] { OnDue(); });
   if (m_tickQueued) return;
   m_tickQueued = true;
   std::weak_ptr<SimTimer*> weak = m_self;
@@ -43,7 +31,7 @@ void SimTimer::OnDue() {
     SimTimer& timer = **self;
     if (generation != timer.m_generation) return;
     timer.m_tickQueued = false;
-    if (timer.m_enabled) timer.FireTick();
+    if (timer.Enabled()) timer.FireTick();
   });
 }
 

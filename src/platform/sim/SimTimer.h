@@ -16,18 +16,11 @@ class SimTimer final : public Timer {
   explicit SimTimer(VirtualTime& time);
   ~SimTimer() override;
 
-  void SetInterval(uint32_t ms) override;
-  uint32_t Interval() const override { return m_interval; }
-  void SetEnabled(bool enabled) override;
-  bool Enabled() const override { return m_enabled; }
-
  private:
-  void Arm();
+  void Arm() override;
   void OnDue();
 
   VirtualTime& m_time;
-  uint32_t m_interval = 0;
-  bool m_enabled = false;
   VirtualTime::ActionId m_due = 0;
   bool m_tickQueued = false;
   uint64_t m_generation = 0;

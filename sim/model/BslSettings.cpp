@@ -1,5 +1,7 @@
-#include "sim/bsl/BslSettings.h"
+#include "sim/model/BslSettings.h"
 
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "sim/model/FlashMemory.h"
@@ -29,15 +31,9 @@ bool BslSettings::Parse(std::string_view value, std::string& error) {
     const std::string_view v = words[i + 1];
     uint32_t n = 0;
     if (key == "family") {
-      if (v == "1xx")
-        family = Family::F1xx;
-      else if (v == "2xx")
-        family = Family::F2xx;
-      else if (v == "4xx")
-        family = Family::F4xx;
-      else if (v == "5xx")
-        family = Family::F5xx;
-      else {
+      static constexpr std::array<std::pair<std::string_view, Family>, 4> kFamilies{
+          {{"1xx", Family::F1xx}, {"2xx", Family::F2xx}, {"4xx", Family::F4xx}, {"5xx", Family::F5xx}}};
+      if (!ProfileReader::Pick(v, kFamilies, family)) {
         error = "bsl: family '" + std::string(v) + "' must be 1xx, 2xx, 4xx or 5xx";
         return false;
       }
