@@ -12,6 +12,7 @@ enum class PortStatus {
   Available,     // exists and can be opened
   Held,          // exists, another program (or another port object) has it
   NoPermission,  // exists, but this user may not open it
+  NotSerial,     // the entry exists but is no serial port (a file, a FIFO, another device)
   Absent,        // no such port
 };
 

@@ -25,6 +25,7 @@ constexpr core::BilingualText kNoPermission{
     "\nNo permission for %s: the user must be a member of the group dialout "
     "(sudo usermod -aG dialout USERNAME, then log in again)."};
 constexpr core::BilingualText kNoSuchPort{"\nDie Schnittstelle %s gibt es nicht.", "\nThere is no port %s."};
+constexpr core::BilingualText kNotSerial{"\n%s ist keine serielle Schnittstelle.", "\n%s is not a serial port."};
 constexpr core::BilingualText kSystemCause{"\nUrsache: %s", "\nCause: %s"};
 
 // `text` with its one %s replaced by `value`.
@@ -183,6 +184,7 @@ void TComPort::Check_AllV24() {
         m_deviceList[m_deviceCount++] = i;
         break;
       case platform::PortStatus::NoPermission:  // cannot be used: in neither list
+      case platform::PortStatus::NotSerial:
       case platform::PortStatus::Absent:
         break;
     }
@@ -212,6 +214,9 @@ std::string TComPort::OpenErrorText(uint32_t com, const platform::PortOpenResult
       break;
     case platform::PortStatus::Absent:
       text += Fill(In(kNoSuchPort), name);
+      break;
+    case platform::PortStatus::NotSerial:
+      text += Fill(In(kNotSerial), name + (result.device.empty() ? "" : " (" + result.device + ")"));
       break;
     case platform::PortStatus::Available:
       break;

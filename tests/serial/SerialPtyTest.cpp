@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cerrno>
@@ -421,20 +422,37 @@ TEST_F(SerialPty, AVanishedLineKeepsItsErrorAndTheDebugLogNamesIt) {
   EXPECT_TRUE(log.Has(std::string("COM3: the line failed: ") + std::strerror(EIO)));
 }
 
-TEST_F(SerialPty, AnOpenThatFailsInTheSystemNamesTheCause) {
+TEST_F(SerialPty, AnEntryThatIsNoSerialPortIsNamedSoAndNeverOpened) {
+  // A file and a FIFO are not opened at all (a FIFO would block a reader);
+  // a device that is no terminal is opened and its cause named.
   const std::string file = pty.Folder() + "/not-a-tty";
   std::ofstream(file) << "x";
   std::filesystem::create_symlink(file, pty.Folder() + "/COM4");
-  auto result = ports.Open(4);
-  EXPECT_FALSE(result.line);
-  EXPECT_EQ(result.status, platform::PortStatus::Absent);
-  EXPECT_EQ(result.error, ENOTTY);
+  const std::string fifo = pty.Folder() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink(fifo, pty.Folder() + "/COM5");
+  std::filesystem::create_symlink("/dev/null", pty.Folder() + "/COM6");
+  for (const uint32_t com : {4u, 5u, 6u}) {
+    auto result = ports.Open(com);
+    EXPECT_FALSE(result.line) << com;
+    EXPECT_EQ(result.status, platform::PortStatus::NotSerial) << com;
+    EXPECT_EQ(ports.Probe(com), platform::PortStatus::NotSerial) << com;
+    EXPECT_EQ(result.error, com == 6 ? ENOTTY : 0) << com;
+  }
   TComPort port(ports, pump);
   port.SetErrorBox([this](const std::string& text) { boxes.push_back(text); });
   EXPECT_FALSE(port.Open(this, 3, true));
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].find(std::string("\nUrsache: ") + std::strerror(ENOTTY)), std::string::npos) << boxes[0];
+  EXPECT_FALSE(port.Open(this, 5, true));
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_NE(boxes[0].find("COM4 (" + std::filesystem::canonical(file).string() +
+                          ") ist keine serielle Schnittstelle."),
+            std::string::npos)
+      << boxes[0];
+  EXPECT_EQ(boxes[0].find("gibt es nicht"), std::string::npos);
+  EXPECT_NE(boxes[1].find("COM6 (/dev/null) ist keine serielle Schnittstelle."), std::string::npos) << boxes[1];
+  EXPECT_NE(boxes[1].find(std::string("\nUrsache: ") + std::strerror(ENOTTY)), std::string::npos) << boxes[1];
   // A COM number without an entry is simply absent: no cause to give.
+  EXPECT_EQ(ports.Open(9).status, platform::PortStatus::Absent);
   EXPECT_EQ(ports.Open(9).error, 0);
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +23,13 @@ int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status, int
     status = PortStatus::Absent;
     return -1;
   }
+  // Only a character device can be a serial line; anything else is not
+  // opened at all (a FIFO or a file must not be read or written as a port).
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+    status = PortStatus::NotSerial;
+    return -1;
+  }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     error = errno;
@@ -31,10 +39,10 @@ int PosixPortSystem::OpenLocked(const std::string& path, PortStatus& status, int
     return -1;
   }
   termios t{};
-  if (::tcgetattr(fd, &t) != 0) {  // not a tty
+  if (::tcgetattr(fd, &t) != 0) {  // a device, but not a terminal
     error = errno;
     ::close(fd);
-    status = PortStatus::Absent;
+    status = PortStatus::NotSerial;
     return -1;
   }
   // Held says it all: a lock that another holds is no system error.
