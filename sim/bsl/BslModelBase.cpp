@@ -31,8 +31,9 @@ void BslModelBase::RestartLoader() {
 
 void BslModelBase::ScheduleSwitch(uint32_t baud, uint64_t nowMicros) {
   // The ACK leaves at the old rate; the line switches 10 ms after it.
+  constexpr uint64_t kSwitchAfterAckMicros = 10 * 1000;
   m_nextBaud = baud;
-  m_switchAt = nowMicros + kAnswerMicros + Format().CharacterMicros() + 10000;
+  m_switchAt = nowMicros + kAnswerMicros + Format().CharacterMicros() + kSwitchAfterAckMicros;
 }
 
 void BslModelBase::Answer(std::vector<uint8_t> bytes, uint64_t delayMicros) {
