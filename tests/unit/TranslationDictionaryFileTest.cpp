@@ -40,7 +40,8 @@ TEST(TranslationDictionaryFile, LinesEndAtAnyBreakAndNulBytesAreDropped) {
   const std::u16string padded(u"[A]=x\r\n\0\0\0junk", 14);
   EXPECT_EQ(DictionaryFile::SplitLines(padded), (std::vector<std::u16string>{u"[A]=x", u"junk"}));
   // One NUL inside the file loses nothing after it.
-  const std::string damaged("[A]a:=x\r\n[B]b:=\0y\r\n[C]c:=z\r\n", 30);
+  constexpr char kDamaged[] = "[A]a:=x\r\n[B]b:=\0y\r\n[C]c:=z\r\n";
+  const std::string damaged(kDamaged, sizeof kDamaged - 1);
   EXPECT_EQ(DictionaryFile::Decode(damaged).lines,
             (std::vector<std::u16string>{u"[A]a:=x", u"[B]b:=y", u"[C]c:=z"}));
 }

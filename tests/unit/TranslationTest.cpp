@@ -194,7 +194,8 @@ TEST_F(TranslationTest, UmlautsAndForeignCharactersSurviveRewriting) {
 // A rewrite never holds fewer entries than the file did.
 TEST_F(TranslationTest, DamagedDictionariesAreNeverWrittenShorter) {
   // A NUL in the middle: every entry after it stays and is used.
-  const std::string damaged("[A]a:=Eins\r\n[B]b:=\0Zwei\r\n[C]c:=Drei\r\n", 39);
+  constexpr char kDamaged[] = "[A]a:=Eins\r\n[B]b:=\0Zwei\r\n[C]c:=Drei\r\n";
+  const std::string damaged(kDamaged, sizeof kDamaged - 1);
   TranslationTestFolder::Put(m_deu, damaged);
   TLanguage language(m_deu);
   ASSERT_TRUE(language.LoadTranslateText());
