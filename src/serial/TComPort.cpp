@@ -204,30 +204,27 @@ int32_t TComPort::Get_UseableV24(int32_t i) const {
 std::string TComPort::OpenErrorText(uint32_t com, const platform::PortOpenResult& result) const {
   const std::string name = PortName(com, true);
   const std::string device = result.device.empty() ? name : result.device;
-  std::string text = Fill(In(kCannotOpen), name);
+  std::string text = Fill(kCannotOpen.In(m_language), name);
   switch (result.status) {
     case platform::PortStatus::Held:
-      text += Fill(In(kPortHeld), name);
+      text += Fill(kPortHeld.In(m_language), name);
       break;
     case platform::PortStatus::NoPermission:
-      text += Fill(In(kNoPermission), device);
+      text += Fill(kNoPermission.In(m_language), device);
       break;
     case platform::PortStatus::Absent:
-      text += Fill(In(kNoSuchPort), name);
+      text += Fill(kNoSuchPort.In(m_language), name);
       break;
     case platform::PortStatus::NotSerial:
-      text += Fill(In(kNotSerial), name + (result.device.empty() ? "" : " (" + result.device + ")"));
+      text += Fill(kNotSerial.In(m_language), name + (result.device.empty() ? "" : " (" + result.device + ")"));
       break;
     case platform::PortStatus::Available:
       break;
   }
-  if (result.error != 0) text += Fill(In(kSystemCause), std::strerror(result.error));
+  if (result.error != 0) text += Fill(kSystemCause.In(m_language), std::strerror(result.error));
   return text;
 }
 
-const char* TComPort::In(const core::BilingualText& text) const {
-  return m_language == 0 ? text.German() : text.English();
-}
 
 void TComPort::NoteLineError() {
   const int error = m_line->LastError();

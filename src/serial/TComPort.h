@@ -142,8 +142,6 @@ class TComPort final : private platform::SerialLineEvents {
   void Post(uint32_t message);
 
   std::string OpenErrorText(uint32_t com, const platform::PortOpenResult& result) const;
-  // A text of the port in its language: German for 0, English for any other.
-  const char* In(const core::BilingualText& text) const;
   // Writes the line's last system error to the debug log, once for each new one.
   void NoteLineError();
 

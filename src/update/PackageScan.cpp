@@ -2,23 +2,9 @@
 #include <system_error>
 
 #include "update/TUpdateForm.h"
+#include "update/TextParts.h"
 
 namespace update {
-
-namespace {
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
-bool Contains(const std::string& name, const std::string& part) {
-  return !part.empty() && name.find(part) != std::string::npos;
-}
-
-}  // namespace
 
 // The package folder is the working directory: on Linux the program binary
 // does not live beside the package. Extensions match in any case; within one

@@ -16,6 +16,14 @@ inline std::string Clip(std::string_view text, size_t capacity) {
   return std::string(text.substr(0, capacity));
 }
 
+// `text` with a..z in upper case; other bytes (Latin-1 letters) unchanged.
+inline std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 // `text` with the first `marker` replaced by `value` (the X or CODE of a
 // message); unchanged without one.
 inline std::string ReplaceFirst(std::string_view text, std::string_view marker, std::string_view value) {

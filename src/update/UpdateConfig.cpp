@@ -13,6 +13,7 @@
 #include "update/IniLines.h"
 #include "update/TUpdateForm.h"
 #include "update/RunTexts.h"
+#include "update/TextParts.h"
 #include "update/versions/PackagePath.h"
 
 namespace update {
@@ -65,18 +66,6 @@ UpdateIniLoad LoadUpdateIni(const std::filesystem::path& first, const std::files
     load.path = fallback;
   }
   return load;
-}
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
-std::string Clip(std::string text, size_t capacity) {
-  if (text.size() > capacity) text.resize(capacity);
-  return text;
 }
 
 // Writes `bytes` to `path` through a temporary file in the same folder and a
