@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-  xvfb xauth socat srecord
+  xvfb xauth socat srecord lrzsz
 )
 
 missing=()

@@ -81,6 +81,14 @@ struct InstrumentProfile {
   std::vector<FlashMemory::Region> flash;
   // The MSP430 bootstrap loader and the old firmware (models rom-bsl, bsl-5xx).
   BslSettings bsl;
+  // The settings of the binary-image loaders (models xmodem-loader,
+  // efm-loader, wince-receiver), one line each.
+  std::string xmodem;
+
+  std::string efm;
+
+  std::string wince;
+
   FaultPlan faults;
 
   // The search command of the family (its number).

@@ -21,6 +21,13 @@ class ModelRegistry {
   static constexpr const char* kBootAnnounce = "boot-announce";
   static constexpr const char* kRomBsl = "rom-bsl";
   static constexpr const char* kBsl5xx = "bsl-5xx";
+  // The loaders of the binary images: XMODEM-CRC, EFM hex lines, and the
+  // Windows CE file receiver.
+  static constexpr const char* kXmodemLoader = "xmodem-loader";
+  static constexpr const char* kEfmLoader = "efm-loader";
+  static constexpr const char* kWinCeReceiver = "wince-receiver";
+  // Every model that takes the line from the instrument's program.
+  static constexpr const char* kLoaders[] = {kRomBsl, kBsl5xx, kXmodemLoader, kEfmLoader, kWinCeReceiver};
 
   // A registry holding every model of sim/: this folder's and the loaders
   // of sim/bsl. Defined in iu_sim_builtins, the library above both, so the

@@ -281,7 +281,8 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
   static const std::set<std::string_view> kKeys{
       "name",   "description",     "family",      "line",           "pcb",     "device", "version",
       "serial", "startup-version", "ident-codes", "reply-delay-ms", "special", "accept", "boot-loader",
-      "loader", "flash",           "silent-from", "garbage",        "drop-at", "bsl"};
+      "loader", "flash",           "silent-from", "garbage",        "drop-at", "bsl",
+      "xmodem", "efm",             "wince"};
   std::map<std::string, int> seen;
   std::vector<std::pair<int, int>> specialLines;  // (line, index) for the final check
 
@@ -404,6 +405,15 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
       }
     } else if (key == "bsl") {
       p.bsl.Parse(value, error);
+    } else if (key == "xmodem") {
+      p.xmodem = value;
+
+    } else if (key == "efm") {
+      p.efm = value;
+
+    } else if (key == "wince") {
+      p.wince = value;
+
     } else if (key == "silent-from" || key == "drop-at") {
       if (!ParseCommand(value, command)) error = key + ": expected a command number";
       (key == "silent-from" ? p.faults.silentFrom : p.faults.dropAt) = command;

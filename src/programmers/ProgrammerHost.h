@@ -37,6 +37,9 @@ class ProgrammerHost {
   virtual std::string PackageFolder() = 0;
   // 0 German, 1 English.
   virtual int32_t Language() = 0;
+  // Appends `text` to the software-version field of the device group (the
+  // XMODEM loader shows its own version there).
+  virtual void AppendToVersionField(const std::string& text) = 0;
 };
 
 }  // namespace programmers

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "programmers/LoaderStateRecord.h"
 
@@ -25,6 +26,12 @@ struct ProgrammerRecord {
   bool AskResetVector = false;         // ask the instrument for its reset vector first
   bool RestoreSlowParameters = false;  // leave the port at 9600 2 stop bits, no parity after success
   int32_t LoaderMode = 0;              // 0, 1 or 2
+
+  // What the Windows CE programmer reads besides the main file.
+  uint8_t SameVersionAccepted = 0;     // the user accepted loading the version the instrument has
+  int32_t StartupVersionInDevice = 0;  // the instrument's start-up program (only for LoaderKind 2)
+  int32_t ExtraFileCount = 0;
+  std::vector<std::string> ExtraFiles;  // ExtraFileCount names
 };
 
 }  // namespace programmers

@@ -34,13 +34,10 @@ struct DeviceRecord : programmers::ProgrammerRecord {
   int32_t FileVersion = 0;
   int32_t DeviceVersion2 = 0;  // the part after the first "," of SoftwareVersion
   int32_t FileVersion2 = 0;
-  int32_t StartupVersionInDevice = 0;  // only for LoaderKind 2
   int32_t StartupFileVersion = 0;      // TERMIX start-up file of the package
-  int32_t ExtraFileCount = 0;
   std::string MainFile;  // shown for DATEI in messages
   std::string SecondFile;
   std::string FirstFile;
-  std::vector<std::string> ExtraFiles;  // ExtraFileCount names
   std::string SerialNumber;
   std::string DisplayName;   // shown for NAME in messages
   char TerminalVariant = 0;  // "0" selects the H image of the terminal
@@ -49,7 +46,6 @@ struct DeviceRecord : programmers::ProgrammerRecord {
   std::string VersionKey3;
   std::string BootLoadKenn;
   std::string BootloaderId;  // received from an instrument in its boot loader
-  uint8_t SameVersionAccepted = 0;
   std::string ProgDefFile;
 };
 

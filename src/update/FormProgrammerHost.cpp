@@ -42,4 +42,9 @@ int32_t FormProgrammerHost::Language() {
   return m_form.Language();
 }
 
+void FormProgrammerHost::AppendToVersionField(const std::string& text) {
+  UpdateView& view = m_form.View();
+  view.SetCaption(Control::SWStaticText, view.Caption(Control::SWStaticText) + text);
+}
+
 }  // namespace update

@@ -26,6 +26,7 @@ class FormProgrammerHost final : public programmers::ProgrammerHost {
   void ShowErrorBox(const std::string& text, const std::string& caption) override;
   std::string PackageFolder() override;
   int32_t Language() override;
+  void AppendToVersionField(const std::string& text) override;
 
  private:
   TUpdateForm& m_form;

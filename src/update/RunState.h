@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,13 +43,19 @@ struct RunState {
 
   // --- the download
   bool FirstLoadDone = false;       // an outside loader wrote FirstFile in this run
-  bool WinCeHandOver = false;       // a Windows CE image was handed over in this run
+  bool WinCeHandOver = false;       // a Windows CE image was handed over since the program started
   bool ProgrammerOwnsPort = false;  // a programmer owns the device port: its bytes are its own
   float TitleTicks = 0;             // title-timer ticks since the outside loader started
   float TitleTickBasis = 0;         // the ticks the whole transfer is expected to take
 
-  // The next download methods add their state here (the extra-file cursor,
-  // the terminal's loader stage, the retries of a block ...).
+  // --- the extra-file transfer
+  int ExtraFileIndex = 0;          // index of the next ExtraFiles name to send
+  std::string ExtraFileData;       // the file being sent, read whole
+  size_t ExtraFileSent = 0;        // bytes of it already sent
+  bool ExtraSending = false;       // a file's contents are being sent (not between files)
+
+  // The next download methods add their state here (the terminal's loader
+  // stage, ...).
 };
 
 // The service switches of the hidden keys.

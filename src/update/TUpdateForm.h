@@ -166,8 +166,20 @@ class TUpdateForm final : public serial::V24Listener {
   // kSecondStage: the second processor's or sensor's file, then the finish.
   void SecondStage();
 
+  // --- the binary images (UpdateImageHandOver.cpp)
+  // kDownloadWinCe: the Windows CE image with its extra files.
+  void HandOverWinCe();
+  // kDownloadBin: a BIN file through the EFM download or the XMODEM loader.
+  void HandOverBin();
+
   // --- procedures of the run (UpdateProcedures.cpp)
   void ShowDurationEstimate(int method);
+  // The sensor's software at 19200 baud through the instrument.
+  void StartSecondFile();
+  // The extra files through the instrument's file commands (UpdateExtraFiles.cpp).
+  void StartExtraFileTransfer(core::Event event);
+  void NextExtraFile();
+  core::Event ExtraFileTransferHandler(core::EventQueue& queue, core::Event event);
   // form 1: seconds since 31 December 2002, 0: day number.
   void SetInstrumentClock(int form);
   // flag 1: also send "U.606".
@@ -242,6 +254,10 @@ class TUpdateForm final : public serial::V24Listener {
   // Sets the record's loader fields, creates the loader (the 5xx/6xx one for
   // such an instrument when `allowFiveXX`), runs it on `file` and releases it.
   bool RunBootstrapLoader(const std::string& file, int loaderMode, bool askResetVector, bool allowFiveXX);
+  // Creates a programmer of the binary images on the device port, hands it
+  // to `call` (which runs its Program) and releases it.
+  template <typename Programmer, typename Call>
+  bool RunProgrammer(Call call);
   bool MainVersionNewer() const;
   bool SecondVersionNewer() const;
   // The local time as a day number (days since 30 December 1899).

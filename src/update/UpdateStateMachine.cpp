@@ -172,6 +172,12 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     case codes::kDownloadInLoader:
       HandOverInLoader();
       return core::ClearEvent();
+    case codes::kDownloadWinCe:
+      HandOverWinCe();
+      return core::ClearEvent();
+    case codes::kDownloadBin:
+      HandOverBin();
+      return core::ClearEvent();
     default:
       break;
   }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/DrainEvents.h"
@@ -42,6 +43,7 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
   core::EventQueue& Events() override { return queue; }
   core::TimerSlots& Slots() override { return timerSlots; }
   platform::MessagePump& Pump() override { return m_host.Pump(); }
+  void AppendToVersionField(const std::string& text) override { versionField += text; }
 
   // Data becomes kDataArrived; a hang-up of the port becomes kConnectionLost,
   // as the window posts it while a programmer runs.
@@ -59,6 +61,8 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
   core::EventQueue queue;
   core::TimerSlots timerSlots;
   serial::TDelay delay;
+  // What AppendToVersionField added.
+  std::string versionField;
 
  protected:
   // What reaches the window's own handler (it consumes everything): the

@@ -190,10 +190,11 @@ class TestWindow : public SimHostHolder, public testing_support::ProgrammerWindo
   sim::ModelRegistry Registry() {
     sim::ModelRegistry registry = sim::ModelRegistry::WithBuiltins();
     const sim::ModelRegistry plain = sim::ModelRegistry::WithBuiltins();
-    for (const char* name : {sim::ModelRegistry::kRomBsl, sim::ModelRegistry::kBsl5xx}) {
+    for (const char* name : sim::ModelRegistry::kLoaders) {
+      if (!plain.Has(name)) continue;
       registry.Register(name, [this, plain, name = std::string(name)](sim::ModelContext& c) {
         auto model = plain.Create(name, c);
-        if (onLoader) onLoader(*model);
+        if (model && onLoader) onLoader(*model);
         return model;
       });
     }

@@ -266,10 +266,11 @@ class DownloadRunTest : public UpdateRunTest {
   sim::ModelRegistry FaultRegistry() {
     sim::ModelRegistry registry = sim::ModelRegistry::WithBuiltins();
     const sim::ModelRegistry plain = sim::ModelRegistry::WithBuiltins();
-    for (const char* name : {sim::ModelRegistry::kRomBsl, sim::ModelRegistry::kBsl5xx}) {
+    for (const char* name : sim::ModelRegistry::kLoaders) {
+      if (!plain.Has(name)) continue;
       registry.Register(name, [this, plain, name](sim::ModelContext& c) {
         auto model = plain.Create(name, c);
-        if (onLoader) onLoader(*model);
+        if (model && onLoader) onLoader(*model);
         return model;
       });
     }
