@@ -40,6 +40,9 @@ class ProgrammerHost {
   // Appends `text` to the software-version field of the device group (the
   // XMODEM loader shows its own version there).
   virtual void AppendToVersionField(const std::string& text) = 0;
+  // The local date and time as a day number (days since 30 December 1899,
+  // the fraction being the time of day).
+  virtual double LocalDayNumber() = 0;
 };
 
 }  // namespace programmers

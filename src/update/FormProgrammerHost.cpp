@@ -47,4 +47,8 @@ void FormProgrammerHost::AppendToVersionField(const std::string& text) {
   view.SetCaption(Control::SWStaticText, view.Caption(Control::SWStaticText) + text);
 }
 
+double FormProgrammerHost::LocalDayNumber() {
+  return m_form.LocalDayNumber();
+}
+
 }  // namespace update

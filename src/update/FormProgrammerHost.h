@@ -27,6 +27,7 @@ class FormProgrammerHost final : public programmers::ProgrammerHost {
   std::string PackageFolder() override;
   int32_t Language() override;
   void AppendToVersionField(const std::string& text) override;
+  double LocalDayNumber() override;
 
  private:
   TUpdateForm& m_form;

@@ -189,6 +189,8 @@ class TUpdateForm final : public serial::V24Listener {
   core::Event RetryAfterFailure(core::EventQueue& queue, core::Event event);
   std::string ErrorTextProvider(int32_t step) const;
   programmers::ProgrammerHost& ProgrammerWindow() { return m_programmerHost; }
+  // The local time as a day number (days since 30 December 1899).
+  double LocalDayNumber() const;
   const std::filesystem::path& PackageDirectory() const { return m_environment.workingDirectory; }
 
   // --- state
@@ -260,8 +262,6 @@ class TUpdateForm final : public serial::V24Listener {
   bool RunProgrammer(Call call);
   bool MainVersionNewer() const;
   bool SecondVersionNewer() const;
-  // The local time as a day number (days since 30 December 1899).
-  double LocalDayNumber() const;
 
   void ResolveUpdateIni(const std::string& fileName, std::filesystem::path& firstPath,
                         std::filesystem::path& fallbackPath);

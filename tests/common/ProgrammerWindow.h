@@ -44,6 +44,7 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
   core::TimerSlots& Slots() override { return timerSlots; }
   platform::MessagePump& Pump() override { return m_host.Pump(); }
   void AppendToVersionField(const std::string& text) override { versionField += text; }
+  double LocalDayNumber() override { return localDayNumber; }
 
   // Data becomes kDataArrived; a hang-up of the port becomes kConnectionLost,
   // as the window posts it while a programmer runs.
@@ -63,6 +64,8 @@ class ProgrammerWindow : public programmers::ProgrammerHost, public serial::V24L
   serial::TDelay delay;
   // What AppendToVersionField added.
   std::string versionField;
+  // The local time the window reports: 1 January 2003 12:00 unless a test sets it.
+  double localDayNumber = 37622.5;
 
  protected:
   // What reaches the window's own handler (it consumes everything): the
