@@ -145,6 +145,7 @@ TEST_F(UpdateExtraFilesTest, ABinFileThatIsNotNewerGoesStraightToTheExtraFiles) 
 struct WinCeCase {
   const char* startupInDevice;  // empty: the instrument reports none
   Strings stored;
+  friend void PrintTo(const WinCeCase& c, std::ostream* out) { *out << "start-up '" << c.startupInDevice << "'"; }
 };
 
 class UpdateWinCeExtraFilesTest : public UpdateExtraFilesTest,
