@@ -144,9 +144,12 @@ TEST_F(UpdateExtraFilesTest, ABinFileThatIsNotNewerGoesStraightToTheExtraFiles) 
 // program TERMIXSTARTUP.EXE 1.50 with STARTUP.DLL after it.
 struct WinCeCase {
   const char* startupInDevice;  // empty: the instrument reports none
+  const char* extras;
   Strings stored;
   friend void PrintTo(const WinCeCase& c, std::ostream* out) { *out << "start-up '" << c.startupInDevice << "'"; }
 };
+
+constexpr const char* kWithStartup = "HELP.DLL,TERMIXSTARTUP.EXE,STARTUP.DLL,CAL.DAT";
 
 class UpdateWinCeExtraFilesTest : public UpdateExtraFilesTest,
                                   public ::testing::WithParamInterface<WinCeCase> {};
@@ -164,15 +167,16 @@ TEST_P(UpdateWinCeExtraFilesTest, EqualVersionsSetTheClockAndSendTheExtraFiles) 
   // acknowledgement would move the identification on.
   sim::Instrument& instrument = m_faultRack.Place(1, termix);
   EntrySpec entry =
-      MakeEntry("1", "22074", "23010", "Termix", "TERMIX.EXE,HELP.DLL,TERMIXSTARTUP.EXE,STARTUP.DLL,CAL.DAT");
+      MakeEntry("1", "22074", "23010", "Termix", std::string("TERMIX.EXE,") + c.extras);
   entry.swKenn2 = "FileVersion";
   update::TUpdateForm& form = Start("Language=1\r\n", {entry});
   PressOk();
   RunToEnd();
 
   EXPECT_EQ(form.LoaderKind(), 2);
-  EXPECT_EQ(form.Record().StartupFileVersion, 1500);
-  EXPECT_EQ(form.Run().StartupFilePosition, 1);
+  const bool startupInPackage = std::string(c.extras).find("TERMIXSTARTUP") != std::string::npos;
+  EXPECT_EQ(form.Record().StartupFileVersion, startupInPackage ? 1500 : 0);
+  EXPECT_EQ(form.Run().StartupFilePosition, startupInPackage ? 1 : 0);
   EXPECT_TRUE(form.Run().WinCeHandOver);
   ExpectSuccessShown();
   EXPECT_EQ(MemoContaining("The download may last up to 15 minutes !").size(), 1u);
@@ -205,9 +209,11 @@ INSTANTIATE_TEST_SUITE_P(
     StartupProgram, UpdateWinCeExtraFilesTest,
     ::testing::Values(
         // The instrument's start-up program (1.60) is newer: its files stay home.
-        WinCeCase{"1.60", {"help.dll", "cal.dat"}},
+        WinCeCase{"1.60", kWithStartup, {"help.dll", "cal.dat"}},
         // No start-up version reported: every file goes, and no image.
-        WinCeCase{"", {"help.dll", "termixstartup.exe", "startup.dll", "cal.dat"}}));
+        WinCeCase{"", kWithStartup, {"help.dll", "termixstartup.exe", "startup.dll", "cal.dat"}},
+        // A package without a start-up program loses none of its files.
+        WinCeCase{"1.60", "HELP.DLL,CAL.DAT", {"help.dll", "cal.dat"}}));
 
 TEST_F(UpdateExtraFilesTest, ANewerSensorFileAbove2000StartsTheSecondFileAfter51Minutes) {
   // Main versions equal, the sensor's 2.50 against the package's 2.60.
