@@ -10,6 +10,7 @@ namespace sim {
 namespace {
 
 constexpr const char kPacketHeader[] = "A.12010#";
+constexpr int kPacketCommand = 12010;
 
 // "I.<code>#<text>", an answer with its text.
 std::string AnswerLine(int code, const std::string& text) {
@@ -96,16 +97,8 @@ void AsciiModel::OnLine(const std::string& line) {
   const std::string parameter = hasParameter ? line.substr(hash + 1) : std::string();
   if (m_commands.size() < kMaxRecorded) m_commands.push_back(line);
 
+  if (!ApplyFaults(command)) return;
   const FaultPlan& faults = m_context.profile.faults;
-  if (faults.dropAt != 0 && command == faults.dropAt) {
-    Note("fault: line dropped at A." + std::to_string(command));
-    HangUp();
-    return;
-  }
-  if (faults.silentFrom != 0 && command == faults.silentFrom && !m_silent) {
-    Note("fault: silent from A." + std::to_string(command) + " on");
-    m_silent = true;
-  }
   if (faults.garbageBefore != 0 && command == faults.garbageBefore && !m_silent) {
     std::vector<uint8_t> garbage(faults.garbageCount);
     for (auto& b : garbage) {
@@ -115,6 +108,20 @@ void AsciiModel::OnLine(const std::string& line) {
     Emit(std::move(garbage), uint64_t{m_context.profile.replyDelayMs} * 1000);
   }
   Execute(command, parameter, hasParameter);
+}
+
+bool AsciiModel::ApplyFaults(int command) {
+  const FaultPlan& faults = m_context.profile.faults;
+  if (faults.dropAt != 0 && command == faults.dropAt) {
+    Note("fault: line dropped at A." + std::to_string(command));
+    HangUp();
+    return false;
+  }
+  if (faults.silentFrom != 0 && command == faults.silentFrom && !m_silent) {
+    Note("fault: silent from A." + std::to_string(command) + " on");
+    m_silent = true;
+  }
+  return true;
 }
 
 void AsciiModel::Execute(int command, const std::string& parameter, bool hasParameter) {
@@ -207,6 +214,7 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
 
 void AsciiModel::OnPacket() {
   m_inPacket = false;
+  if (!ApplyFaults(kPacketCommand)) return;
   if (m_files.empty() || m_files.back().complete) {
     // A packet outside a file: the instrument has nowhere to put it.
     Answer("A.12010?\r\n");

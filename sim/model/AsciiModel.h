@@ -26,7 +26,8 @@ namespace sim {
 //  - any other "A.<number>": "A.<number>?" (rejection).
 // Lines that are not commands are ignored. With "accept = 12000" it also
 // takes files: "A.12000#name", packets "A.12010#" + count byte + bytes (no
-// line end), "A.12030".
+// line end), "A.12030". The fault plan's commands may name 12010: the
+// first packet then starts the fault.
 class AsciiModel final : public InstrumentModel {
  public:
   struct ReceivedFile {
@@ -56,6 +57,9 @@ class AsciiModel final : public InstrumentModel {
 
   void ResetLine();
   void OnLine(const std::string& line);
+  // The profile's faults keyed by `command` (a file packet counts as 12010);
+  // false when the line has been dropped.
+  bool ApplyFaults(int command);
   void Execute(int command, const std::string& parameter, bool hasParameter);
   void OnPacket();
   // Sends a line `extraMs` after the reply delay, unless silent.

@@ -49,10 +49,12 @@ struct RunState {
   float TitleTickBasis = 0;         // the ticks the whole transfer is expected to take
 
   // --- the extra-file transfer
-  int ExtraFileIndex = 0;          // index of the next ExtraFiles name to send
-  std::string ExtraFileData;       // the file being sent, read whole
-  size_t ExtraFileSent = 0;        // bytes of it already sent
-  bool ExtraSending = false;       // a file's contents are being sent (not between files)
+  bool ExtraTransferActive = false;  // its handler is subscribed
+  int ExtraFileIndex = 0;            // index of the next ExtraFiles name to send
+  std::string ExtraFileData;         // the file being sent, read whole
+  size_t ExtraFileSent = 0;          // bytes of it already sent
+  bool ExtraSending = false;         // a file's contents are being sent (not between files)
+  int ExtraGuardSlot = 0;            // timer slot of the wait for the instrument's acknowledgement
 
   // The next download methods add their state here (the terminal's loader
   // stage, ...).

@@ -85,6 +85,21 @@ inline constexpr BilingualText kLoaderNotAvailable{
 inline constexpr BilingualText kLoaderError{"Fehler im Bootloader !!  Programmierung wurde abgebrochen.",
                                             "Error in bootloader !!  Programming abort."};
 
+// --- the extra files; CODE is the file's name as the package names it. These
+// boxes name a file and do not pass through FillPlaceholders.
+inline constexpr BilingualText kExtraFile{"Die Zusatzdatei ", "The extra file "};
+// Follows the reason of a file that is too large; CODE: the limit.
+inline constexpr BilingualText kExtraFileLimit{u8" (höchstens CODE Bytes)"_latin1, " (at most CODE bytes)"};
+inline constexpr BilingualText kExtraFileNoAnswer{
+    u8"Das Gerät antwortet nicht mehr beim Empfang der Zusatzdatei CODE. Die Übertragung wurde "
+    u8"abgebrochen."_latin1,
+    "The instrument stopped answering while receiving the extra file CODE. The transfer was aborted."};
+inline constexpr BilingualText kExtraFileRefused{u8"Das Gerät hat die Zusatzdatei CODE abgelehnt."_latin1,
+                                                 "The instrument refused the extra file CODE."};
+inline constexpr BilingualText kExtraFileCancelled{
+    u8"Die Übertragung der Zusatzdatei CODE wurde abgebrochen."_latin1,
+    "The transfer of the extra file CODE was cancelled."};
+
 // --- steps this version does not have yet; CODE is the step's number, or
 // the loader's text or byte
 inline constexpr BilingualText kStepNotAvailable{

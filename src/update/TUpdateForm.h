@@ -176,8 +176,10 @@ class TUpdateForm final : public serial::V24Listener {
   void ShowDurationEstimate(int method);
   // The sensor's software at 19200 baud through the instrument.
   void StartSecondFile();
-  // The extra files through the instrument's file commands (UpdateExtraFiles.cpp).
-  void StartExtraFileTransfer(core::Event event);
+  // The extra files through the instrument's file commands (UpdateExtraFiles.cpp):
+  // each file's name, its packets and its end, every step on the
+  // instrument's acknowledgement; FinishRun(1) after the last one.
+  void StartExtraFileTransfer();
   void NextExtraFile();
   core::Event ExtraFileTransferHandler(core::EventQueue& queue, core::Event event);
   // form 1: seconds since 31 December 2002, 0: day number.
@@ -260,6 +262,12 @@ class TUpdateForm final : public serial::V24Listener {
   // to `call` (which runs its Program) and releases it.
   template <typename Programmer, typename Call>
   bool RunProgrammer(Call call);
+  // The extra-file transfer's steps: the start command of ExtraFiles[
+  // ExtraFileIndex] (false when the file cannot be read: the run has
+  // failed), the end of the transfer, and its failure with the box `message`.
+  bool BeginExtraFile(bool later);
+  void EndExtraFileTransfer();
+  void FailExtraFileTransfer(const std::string& message);
   bool MainVersionNewer() const;
   bool SecondVersionNewer() const;
 

@@ -14,7 +14,6 @@ namespace {
 // ProzTyp 0x5438: the instrument carries a 5xx/6xx with its own loader.
 constexpr int32_t kFiveXXDeviceNumber = 21560;
 constexpr int32_t kSecondLoaderSettleMs = 3000;
-constexpr int32_t kSecondFileStartMs = 2000;
 // The sensor boards that need time to restart after a new main program.
 constexpr int32_t kBoard22075WaitMs = 32000;
 constexpr int32_t kBoard22074WaitMs = 7000;
@@ -95,19 +94,14 @@ void TUpdateForm::SecondStage() {
   DeviceRecord& record = m_deviceRecord;
   const bool secondNewer = SecondVersionNewer();
   if (secondNewer && record.DeviceVersion2 > 2000) {
-    // The sensor takes its software at 19200 baud through the instrument.
-    m_view.SetStatusPanel(2, "19200");
-    m_view.SetStatusPanel(3, "Version " + record.FileVersionText2);
-    m_wait.DelayTime(kSecondFileStartMs, true);
-    SendToDevice("A.2005\r\n");
+    StartSecondFile();
     return;
   }
   if (m_run.SensorIdModule || m_parser.FrameSeen() || m_run.VersionUnknown ||
       record.DeviceVersion2 >= record.FileVersion2 || record.SecondFile.size() <= 4) {
     if (record.ExtraFileCount > 0) {
-      // The extra-file transfer is not part of this version.
       m_run.IdentStep = 8;
-      EndRunAtMissingStep(codes::kSecondStage, true);
+      StartExtraFileTransfer();
       return;
     }
     FinishRun(0);

@@ -51,7 +51,11 @@ void TUpdateForm::HandOverWinCe() {
       record.ExtraFileCount = static_cast<int32_t>(record.ExtraFiles.size());
     }
   }
-  if (!MainVersionNewer() && record.StartupVersionInDevice >= record.StartupFileVersion) {
+  // An instrument that reports no start-up program (version 0) is not sent
+  // the whole image for it: its start-up files stay among the extra files.
+  const bool startupOlder =
+      record.StartupVersionInDevice > 0 && record.StartupVersionInDevice < record.StartupFileVersion;
+  if (!MainVersionNewer() && !startupOlder) {
     SetInstrumentClock(0);
     return;
   }

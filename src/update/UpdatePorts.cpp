@@ -92,9 +92,10 @@ void TUpdateForm::OnV24Message(uint32_t message, uint32_t comNumber) {
 
 void TUpdateForm::PortHungUp(uint32_t comNumber) {
   const int index = PortIndexOf(static_cast<int32_t>(comNumber));
-  if (!m_run.ProgrammerOwnsPort || index < 0 || index != m_run.DevicePort) return;
-  // The programmer ends its download at once instead of waiting out its
-  // time-outs on a line that is gone.
+  if (!(m_run.ProgrammerOwnsPort || m_run.ExtraTransferActive) || index < 0 || index != m_run.DevicePort)
+    return;
+  // The programmer (or the extra-file transfer) ends at once instead of
+  // waiting out its time-outs on a line that is gone.
   m_queue.PostCode(codes::kConnectionLost, core::EventText::Number(static_cast<int32_t>(comNumber)));
   DrainEvents();
 }

@@ -21,6 +21,9 @@ constexpr int32_t kFinishSettleMs = 3000;
 constexpr int32_t kFinishShowMs = 1000;
 constexpr int32_t kResetCommandMs = 2000;
 constexpr int32_t kClockRestoreMs = 500;
+constexpr int32_t kSecondFileStartMs = 2000;
+// Starts the instrument's transfer of the sensor's software.
+constexpr std::string_view kSecondFileCommand = "A.2005\r\n";
 
 // The code a retry posts, by LoaderKind. Kinds 4 to 7 repeat their own
 // download code.
@@ -62,6 +65,14 @@ void TUpdateForm::ShowDurationEstimate(int method) {
   if (second && m_deviceRecord.DeviceVersion2 > 2000) minutes += 35;
   m_view.MemoClear();
   AppendMemo(ReplaceFirst(texts::kDurationEstimate.In(m_settings.Language), "X", std::to_string(minutes)));
+}
+
+void TUpdateForm::StartSecondFile() {
+  // The sensor takes its software at 19200 baud through the instrument.
+  m_view.SetStatusPanel(2, "19200");
+  m_view.SetStatusPanel(3, "Version " + m_deviceRecord.FileVersionText2);
+  m_wait.DelayTime(kSecondFileStartMs, true);
+  SendToDevice(kSecondFileCommand);
 }
 
 double TUpdateForm::LocalDayNumber() const {

@@ -99,7 +99,8 @@ core::Event TUpdateForm::UpdateStateMachine(core::EventQueue&, core::Event event
     // download.
     m_run.VersionUnknown = false;
     m_run.FirstLoadDone = false;
-    m_run.WinCeHandOver = false;
+    // WinCeHandOver stays: once an image went over, every later second
+    // stage through the loader asks for the reset vector.
     m_deviceRecord = DeviceRecord{};
     m_view.SetEnabled(Control::OkBitBtn, false);
     m_secTimer->SetEnabled(false);
