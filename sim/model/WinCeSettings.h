@@ -14,7 +14,7 @@ namespace sim {
 // `bad-crc-at N`: block N is answered "send again" although it is intact;
 // `bad-crc-from N`: every block from N on is (a storm without end);
 // `error-at N E`: block N is answered with error number E;
-// `silent-after N`: after N blocks it answers nothing more;
+// `silent-after N`: once block N is answered, it answers nothing more;
 // `next-file-after N`: block N is answered "next file" (260) instead.
 struct WinCeSettings {
   uint32_t rate = 38400;

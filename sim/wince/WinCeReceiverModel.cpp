@@ -162,10 +162,6 @@ void WinCeReceiverModel::OnBlock() {
   m_input = Input::kLine;
   m_line.clear();
   ++m_blocksTaken;
-  if (m_faults.silentAfter != 0 && m_blocksTaken > m_faults.silentAfter && !m_silent) {
-    Note("fault: silent after block " + std::to_string(m_faults.silentAfter));
-    m_silent = true;
-  }
   ReceivedFile* file = OpenFile();
   Block block;
   block.file = file ? static_cast<int>(m_files.size() - 1) : -1;
@@ -197,6 +193,10 @@ void WinCeReceiverModel::OnBlock() {
   m_block.clear();
   if (m_silent) block.answer.clear();
   Answer(block.answer);
+  if (m_faults.silentAfter != 0 && m_blocksTaken == m_faults.silentAfter && !m_silent) {
+    Note("fault: silent after block " + std::to_string(m_faults.silentAfter));
+    m_silent = true;
+  }
   if (m_blocks.size() < kMaxRecorded) m_blocks.push_back(std::move(block));
 }
 

@@ -65,6 +65,8 @@ class WinCeReceiverModel final : public InstrumentModel {
   // The faults, as the profile set them; a test may change them before the
   // blocks come.
   WinCeSettings& Faults() { return m_faults; }
+  // Answers nothing from now on.
+  void GoSilent() { m_silent = true; }
 
   const std::vector<ReceivedFile>& Files() const { return m_files; }
   const std::vector<Block>& Blocks() const { return m_blocks; }

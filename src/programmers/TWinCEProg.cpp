@@ -99,6 +99,7 @@ bool TWinCEProg::Program(const std::string& fileName) {
   m_subscribed = true;
   m_port.SaveLastV24Parameter();
   m_run.guardSlot = m_form.Slots().StartSlot(kGuardMs);
+  m_run.guardStartTick = m_delay.Clock().TickCount();
   m_form.ReportProgress(kProgressPercent, -1);
 
   m_run.nextStep = &TWinCEProg::RateStep;
@@ -116,6 +117,15 @@ bool TWinCEProg::Program(const std::string& fileName) {
   if (m_run.lineSwitched && !LineLost()) m_port.LoadLastV24Parameter();
   if (m_run.failed) ShowFailure();
   return !m_run.failed;
+}
+
+void TWinCEProg::RestartGuard() {
+  m_form.Slots().RestartSlot(m_run.guardSlot);
+  m_run.guardStartTick = m_delay.Clock().TickCount();
+}
+
+bool TWinCEProg::GuardRunOut() const {
+  return platform::TickReached(m_delay.Clock().TickCount(), m_run.guardStartTick + kGuardMs);
 }
 
 void TWinCEProg::Fail(Failure failure, std::string text) {
@@ -171,7 +181,7 @@ core::Event TWinCEProg::EventHandler(core::EventQueue& /*queue*/, core::Event ev
   if (event.kind != core::kCodeEvent) return event;
   switch (event.code) {
     case core::codes::kAcknowledged:
-      m_form.Slots().RestartSlot(m_run.guardSlot);
+      RestartGuard();
       if (!m_run.finished && m_run.nextStep) (this->*m_run.nextStep)();
       m_form.ReportProgress(kProgressStep, 1);
       return core::ClearEvent();
@@ -186,7 +196,12 @@ core::Event TWinCEProg::EventHandler(core::EventQueue& /*queue*/, core::Event ev
     case core::codes::kAnswerWinCeBlockError: {
       const int32_t number = ErrorNumber(event.text.Text());
       if (m_run.finished) return core::ClearEvent();
-      if (number == kSendAgain)
+      // A repeat does not push the guard back. Its tick may not get through
+      // while the instrument keeps asking (each answer comes before it), so
+      // the repeat itself ends a storm that has outlasted the guard.
+      if (number == kSendAgain && GuardRunOut())
+        Fail(Failure::kNoAnswer);
+      else if (number == kSendAgain)
         SendLastBlockAgain();
       else
         Fail(Failure::kErrorNumber, std::to_string(number));
@@ -254,7 +269,7 @@ void TWinCEProg::NextFileStep() {
     EndOfTransferStep();
     return;
   }
-  m_form.Slots().RestartSlot(m_run.guardSlot);
+  RestartGuard();
   const std::string name = m_deviceRecord.ExtraFiles[static_cast<size_t>(m_run.fileIndex)];
   ++m_run.fileIndex;
   if (!LoadFile(name)) {

@@ -94,6 +94,7 @@ class TWinCEProg : public TProgrammerTyp {
     bool rateAcknowledged = false;
     uint8_t versionChoice = 0;
     int32_t guardSlot = 0;
+    uint32_t guardStartTick = 0;  // when the guard was last (re)started
     int32_t fileIndex = 0;  // extra files started
     uint32_t previousRate = 0;
     Step nextStep = nullptr;
@@ -107,6 +108,9 @@ class TWinCEProg : public TProgrammerTyp {
   // cannot be used.
   bool LoadFile(const std::string& name);
   void Fail(Failure failure, std::string text = {});
+  void RestartGuard();
+  // The guard's time since its last restart is over.
+  bool GuardRunOut() const;
   void ShowFailure();
   bool Stopped() const { return m_run.finished || LineLost(); }
   void Wait(int32_t ms, bool processMessages) { m_delay.DelayTime(ms, processMessages); }
