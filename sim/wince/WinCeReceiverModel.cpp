@@ -170,9 +170,11 @@ void WinCeReceiverModel::OnBlock() {
 
   const bool intact = !m_blockDamaged && m_block.size() == m_blockLength &&
                       m_blockCheck == ExpectedCheck(m_block.data(), m_block.size());
-  if (m_faults.errorAt == m_blocksTaken) {
+  const bool fatal = m_faults.errorAt == m_blocksTaken;
+  if (fatal) {
     Note("fault: error " + std::to_string(m_faults.errorNumber) + " at block " + std::to_string(m_blocksTaken));
     block.answer = BlockError(m_faults.errorNumber);
+    if (file) file->state = FileState::kAbandoned;
   } else if (!file) {
     block.answer = BlockError(kNoFileOpen);
   } else if (m_blockLength > kMaxBlock) {
@@ -193,6 +195,7 @@ void WinCeReceiverModel::OnBlock() {
   m_block.clear();
   if (m_silent) block.answer.clear();
   Answer(block.answer);
+  if (fatal && m_faults.errorNumber != kSendAgain) BackToApplication("error " + std::to_string(m_faults.errorNumber));
   if (m_faults.silentAfter != 0 && m_blocksTaken == m_faults.silentAfter && !m_silent) {
     Note("fault: silent after block " + std::to_string(m_faults.silentAfter));
     m_silent = true;
@@ -242,10 +245,7 @@ void WinCeReceiverModel::OnLine(const std::string& line) {
       if (*rate != m_context.profile.line.baud)
         Note("rate back to " + parameter + ", but the application runs at " +
              std::to_string(m_context.profile.line.baud));
-      if (auto application = m_context.registry.Create(ModelRegistry::kAscii, m_context)) {
-        Note("back to the application after A.1300#" + parameter);
-        HandOverTo(std::move(application));
-      }
+      BackToApplication("A.1300#" + parameter);
       return;
     }
     case kHello:
@@ -254,6 +254,13 @@ void WinCeReceiverModel::OnLine(const std::string& line) {
     default:
       Answer("A." + number + "?");
       return;
+  }
+}
+
+void WinCeReceiverModel::BackToApplication(const std::string& after) {
+  if (auto application = m_context.registry.Create(ModelRegistry::kAscii, m_context)) {
+    Note("back to the application after " + after);
+    HandOverTo(std::move(application));
   }
 }
 

@@ -25,6 +25,9 @@ namespace sim {
 //    noted as bad); "A.1203": the transfer is over; "A.1000": acknowledged;
 //  - "A.1300#rate": acknowledged at the transfer rate, then the application
 //    takes the line again at the profile's line settings.
+// A fault planted with `error-at` is the instrument's own: after its error
+// number (unless 2) it gives the transfer up and the application takes the
+// line back.
 // Other commands are refused ("A.<number>?"), other lines ignored.
 class WinCeReceiverModel final : public InstrumentModel {
  public:
@@ -91,6 +94,8 @@ class WinCeReceiverModel final : public InstrumentModel {
   void Announce(int command, const std::string& parameter);
   void OnBlock();
   void Answer(const std::string& text);
+  // The application takes the line again at the profile's line settings.
+  void BackToApplication(const std::string& after);
   ReceivedFile* OpenFile();
   void Record(std::string text);
 

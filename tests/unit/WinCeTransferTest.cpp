@@ -192,19 +192,35 @@ TEST_F(WinCeReceiver, RefusesDamagedBlocksAndNotesBadFiles) {
 
 class WinCeReceiverFaults : public WinCeReceiver {
  protected:
-  WinCeReceiverFaults() : WinCeReceiver("wince = bad-crc-at 1 error-at 2 9 next-file-after 3 silent-after 4\n") {}
+  WinCeReceiverFaults() : WinCeReceiver("wince = bad-crc-at 1 next-file-after 2 silent-after 3\n") {}
 };
 
 TEST_F(WinCeReceiverFaults, ThePlantedFaultsComeInTheirOrder) {
   EnterTransfer();
   Send("A.1201#F.BIN,0,6\r\n");
   d.Take();
-  Send(Block("ab") + Block("ab") + Block("ab") + Block("cd"));
-  EXPECT_EQ(d.Take(), "I.261#2\r\nI.261#9\r\nI.260#\r\nI.261#4\r\n");
+  Send(Block("ab") + Block("ab") + Block("cd"));
+  EXPECT_EQ(d.Take(), "I.261#2\r\nI.260#\r\nI.261#4\r\n");
   EXPECT_EQ(Receiver()->Files().at(0).state, WinCeReceiverModel::FileState::kSkipped);
   Send("A.1203\r\n");
-  EXPECT_EQ(d.Take(), "");  // silent after block 4
-  EXPECT_EQ(Receiver()->Blocks().size(), 4u);
+  EXPECT_EQ(d.Take(), "");  // silent after block 3
+  EXPECT_EQ(Receiver()->Blocks().size(), 3u);
+}
+
+class WinCeReceiverError : public WinCeReceiver {
+ protected:
+  WinCeReceiverError() : WinCeReceiver("wince = error-at 2 9\n") {}
+};
+
+TEST_F(WinCeReceiverError, ItsOwnErrorEndsTheTransferAndTheApplicationTakesTheLine) {
+  EnterTransfer();
+  Send("A.1201#F.BIN,0,4\r\n" + Block("ab") + Block("cd"));
+  EXPECT_EQ(d.Take(), "A.1201!\r\nD.2!\r\nI.261#9\r\n");
+  const auto* receiver = dynamic_cast<const WinCeReceiverModel*>(d.Instrument().History().back().get());
+  EXPECT_EQ(receiver, nullptr);
+  d.Wait(100'000);
+  d.Send("A.1000\r\n", Fmt(4800));
+  EXPECT_EQ(d.Take(), "A.1000!\r\n");
 }
 
 }  // namespace
