@@ -11,6 +11,7 @@
 #include "sim/model/FaultPlan.h"
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"
+#include "sim/model/WinCeSettings.h"
 
 namespace sim {
 
@@ -87,7 +88,7 @@ struct InstrumentProfile {
 
   std::string efm;
 
-  std::string wince;
+  WinCeSettings wince;
 
   FaultPlan faults;
 

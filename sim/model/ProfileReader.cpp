@@ -412,7 +412,7 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
       p.efm = value;
 
     } else if (key == "wince") {
-      p.wince = value;
+      p.wince.Parse(value, error);
 
     } else if (key == "silent-from" || key == "drop-at") {
       if (!ParseCommand(value, command)) error = key + ": expected a command number";

@@ -82,12 +82,16 @@ void TProgrammerTyp::ShowConnectionLost() {
   m_form.ShowErrorBox(ConnectionLostText(m_form.Language(), m_lostCom), kErrorCaption);
 }
 
+std::string TProgrammerTyp::PackageFilePath(const std::string& name) {
+  return Lookup(m_form.PackageFolder(), name).string();
+}
+
 bool TProgrammerTyp::ReadPackageFile(const std::string& name, size_t limit, std::string& content,
                                      std::string& error) {
   const int language = m_form.Language();
   const core::FileFault fault =
       name.empty() ? core::FileFault::kMissing
-                   : core::ReadRegularFile(Lookup(m_form.PackageFolder(), name).string(), limit, content);
+                   : core::ReadRegularFile(PackageFilePath(name), limit, content);
   switch (fault) {
     case core::FileFault::kNone:
       return true;

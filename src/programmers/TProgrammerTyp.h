@@ -58,6 +58,9 @@ class TProgrammerTyp {
   // user text in `error` when it is no regular file, cannot be read or
   // exceeds `limit` bytes; a larger file is refused before it is read.
   bool ReadPackageFile(const std::string& name, size_t limit, std::string& content, std::string& error);
+  // The path ReadPackageFile reads for `name` (for the file's own data, such
+  // as its last-write time).
+  std::string PackageFilePath(const std::string& name);
 
   ProgrammerHost& m_form;
   serial::TDelay& m_delay;

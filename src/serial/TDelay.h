@@ -26,6 +26,8 @@ class TDelay {
   // Waits ms / Dividend milliseconds (truncating); nothing when not enabled
   // or when that is 0 or less.
   void DelayTime(int32_t ms, bool processMessages);
+  // The clock the waits are measured on.
+  const platform::Clock& Clock() const { return m_clock; }
 
  private:
   const platform::Clock& m_clock;
