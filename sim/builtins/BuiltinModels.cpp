@@ -3,6 +3,7 @@
 #include "sim/model/AsciiModel.h"
 #include "sim/model/BootAnnounceModel.h"
 #include "sim/model/ModelRegistry.h"
+#include "sim/xmodem/XmodemLoaderModel.h"
 
 namespace sim {
 
@@ -12,6 +13,7 @@ ModelRegistry ModelRegistry::WithBuiltins() {
   registry.Register(kBootAnnounce, [](ModelContext& c) { return std::make_unique<BootAnnounceModel>(c); });
   registry.Register(kRomBsl, [](ModelContext& c) { return std::make_unique<RomBslModel>(c); });
   registry.Register(kBsl5xx, [](ModelContext& c) { return std::make_unique<Bsl5xxModel>(c); });
+  registry.Register(kXmodemLoader, [](ModelContext& c) { return std::make_unique<XmodemLoaderModel>(c); });
   return registry;
 }
 

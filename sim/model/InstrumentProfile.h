@@ -11,6 +11,7 @@
 #include "sim/model/FaultPlan.h"
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"
+#include "sim/model/XmodemSettings.h"
 
 namespace sim {
 
@@ -83,7 +84,7 @@ struct InstrumentProfile {
   BslSettings bsl;
   // The settings of the binary-image loaders (models xmodem-loader,
   // efm-loader, wince-receiver), one line each.
-  std::string xmodem;
+  XmodemSettings xmodem;
 
   std::string efm;
 
