@@ -80,7 +80,7 @@ void XmodemLoaderModel::TakeHandOver(int command, const std::string& parameter) 
 
 std::optional<uint64_t> XmodemLoaderModel::NextTick() const {
   std::optional<uint64_t> next;
-  for (const auto& t : {m_switchAt, m_packetDeadline, m_crcRequestAt, m_startAt}) {
+  for (const auto& t : {m_switchAt, m_packetDeadline, m_crcRequestAt, m_startAt, m_idleAt}) {
     if (t && (!next || *t < *next)) next = t;
   }
   return next;
@@ -104,15 +104,29 @@ void XmodemLoaderModel::Tick(uint64_t now) {
   }
   if (m_startAt && now >= *m_startAt) {
     m_startAt.reset();
-    m_state = State::kStarted;
+    m_idleAt.reset();
     m_started = true;
     Note("new firmware started");
-    if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context)) HandOverTo(std::move(next));
+    RunProgram();
   }
+  if (m_idleAt && now >= *m_idleAt && m_state != State::kStarted) {
+    m_idleAt.reset();
+    Note("nothing for 20 s: the old program runs again");
+    RunProgram();
+  }
+}
+
+void XmodemLoaderModel::RunProgram() {
+  m_state = State::kStarted;
+  m_switchAt.reset();
+  m_packetDeadline.reset();
+  m_crcRequestAt.reset();
+  if (auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context)) HandOverTo(std::move(next));
 }
 
 void XmodemLoaderModel::Receive(const ModelInput& input, uint64_t now) {
   if (m_state == State::kStarted) return;
+  if (!m_startAt) m_idleAt = now + kIdleMicros;
   if (!input.IntactAt(Format())) {
     // Noise: a line it falls into is lost, a packet is NAKed when it is complete.
     m_lineBad = true;

@@ -28,6 +28,7 @@ namespace sim {
 //  - "c": "B.1205#HHHH", the CRC of the bytes the 6-byte trailer covers;
 //  - "r": starts the new firmware when the trailer's length and CRC match
 //    what arrived (its command line then answers at the profile's line).
+// After 20 s without a byte it returns to the instrument's old program.
 // From version 1.06 on a command letter counts only with the code
 // "8934\r\n" and a NUL after it. Anything else is ignored, as are lines
 // that are not commands.
@@ -38,6 +39,9 @@ class XmodemLoaderModel final : public InstrumentModel {
   static constexpr int kCrcRequests = 10;
   static constexpr uint64_t kPacketGapMicros = 1'000'000;  // a cut-off packet is NAKed
   static constexpr size_t kCapacity = 1500000;             // the image store
+  // Nothing for this long: the loader gives up and the instrument's old
+  // program runs again (an image is kept apart until "r" starts it).
+  static constexpr uint64_t kIdleMicros = 20'000'000;
 
   explicit XmodemLoaderModel(ModelContext& context);
 
@@ -77,6 +81,8 @@ class XmodemLoaderModel final : public InstrumentModel {
   void OnPacket(uint64_t now);
   void RequestImage(uint64_t now);
   void ReportCrc();
+  // The instrument's program takes the line (the new firmware, or the old one).
+  void RunProgram();
   void Answer(std::vector<uint8_t> bytes);
   void Answer(const std::string& text);
   // The rate of a rate code, 0 for none.
@@ -113,6 +119,7 @@ class XmodemLoaderModel final : public InstrumentModel {
   std::optional<uint16_t> m_reportedCrc;
   bool m_started = false;
   std::optional<uint64_t> m_startAt;
+  std::optional<uint64_t> m_idleAt;
 
   bool m_silent = false;
   bool m_nakAll = false;
