@@ -100,5 +100,44 @@ TEST_F(XmodemWindowRunTest, ARetryOnOkAfterAFailedTransferSucceeds) {
   ExpectStored(*all[1], file);
 }
 
+// The shipped XMODEM profiles, each with its package entry (the sensor
+// module in a package of StartMode 3, so it is programmed in loader mode 1).
+struct Shipped {
+  const char* profile;
+  const char* startCmd;
+  const char* deviceNr;
+  const char* request;  // the request of the loader mode
+};
+
+class XmodemShippedRunTest : public XmodemWindowRunTest, public testing::WithParamInterface<Shipped> {};
+
+TEST_P(XmodemShippedRunTest, ReachesTheSuccessText) {
+  const Shipped& p = GetParam();
+  const std::string file = BinFirmware(20000);
+  m_folder.Write("FIRMWARE.BIN", file);
+  sim::Instrument& instrument = Place(1, p.profile);
+  Start("Language=1\r\nBaud=3\r\n", {MakeEntry(p.startCmd, p.deviceNr, p.deviceNr, "XM", "FIRMWARE.BIN")});
+  PressOk();
+  RunToEnd();
+  EXPECT_EQ(MemoContaining(kSuccessEnglish).size(), 1u);
+  EXPECT_TRUE(m_view.boxes.empty()) << (m_view.boxes.empty() ? "" : m_view.boxes[0].text);
+  const auto loaders = Loaders(instrument);
+  ASSERT_EQ(loaders.size(), 1u);
+  ExpectStored(*loaders[0], file);
+  const auto sessions = ProgramSessions(instrument);
+  ASSERT_EQ(sessions.size(), 2u);
+  EXPECT_EQ(sessions[0].back(), p.request);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, XmodemShippedRunTest,
+                         testing::Values(Shipped{"xmodem-meter", "1", "23310", "A.1250#7"},
+                                         Shipped{"xmodem-meter-old", "1", "23311", "A.1250#7"},
+                                         Shipped{"xmodem-sensor", "4", "30530.002", "A.1255#7"}),
+                         [](const auto& info) {
+                           std::string name = info.param.profile;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
 }  // namespace
 }  // namespace runtest
