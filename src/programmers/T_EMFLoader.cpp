@@ -259,10 +259,23 @@ void T_EMFLoader::ReadXmodemAnswer() {
   }
 }
 
+bool T_EMFLoader::ReadCrcReport(const std::string& text, uint16_t& crc) {
+  uint32_t value = 0;
+  size_t digits = 0;
+  for (const char c : text) {
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (d < 0) break;
+    value = value << 4 | static_cast<uint32_t>(d);
+    if (value > 0xFFFF) return false;
+    ++digits;
+  }
+  crc = static_cast<uint16_t>(value);
+  return digits > 0;
+}
+
 void T_EMFLoader::OnCrcReport(const std::string& text) {
-  char* end = nullptr;
-  const unsigned long reported = std::strtoul(text.c_str(), &end, 16);
-  const bool read = end != text.c_str();
+  uint16_t reported = 0;
+  const bool read = ReadCrcReport(text, reported);
   if (read && reported == m_image->ImageCrc()) {
     Wait(kBeforeRunMs);
     SendLetter(kRunFirmware);
@@ -276,7 +289,7 @@ void T_EMFLoader::OnCrcReport(const std::string& text) {
   // The image did not arrive as sent: the old firmware must not be replaced
   // by it, and the run has failed.
   m_form.ReportProgress(10, 100);
-  const std::string got = read ? Hex4(static_cast<uint32_t>(reported)) : "\"" + text.substr(0, 16) + "\"";
+  const std::string got = read ? Hex4(reported) : "\"" + text.substr(0, 16) + "\"";
   Fail(Replace(Replace(kCrcMismatchText.In(m_language), "%1", got), "%2", Hex4(m_image->ImageCrc())));
 }
 

@@ -55,6 +55,9 @@ class T_EMFLoader : public TProgrammerTyp {
 
   // The version text of the loader read as thousandths (1.06 gives 1060).
   static int32_t VersionThousandths(const std::string& text);
+  // The loader's CRC report, hexadecimal text; false when it starts with no
+  // hexadecimal digit or does not fit 16 bits.
+  static bool ReadCrcReport(const std::string& text, uint16_t& crc);
 
   // For tests.
   bool UseCodeSuffix() const { return m_useCodeSuffix; }

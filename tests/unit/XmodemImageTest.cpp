@@ -144,3 +144,19 @@ TEST(XmodemLoaderVersion, CodeFromVersionOnePointZeroSix) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XmodemLoaderCrcReport, HexadecimalTextOfSixteenBits) {
+  using programmers::T_EMFLoader;
+  uint16_t crc = 0;
+  EXPECT_TRUE(T_EMFLoader::ReadCrcReport("31C3", crc));
+  EXPECT_EQ(crc, 0x31C3);
+  EXPECT_TRUE(T_EMFLoader::ReadCrcReport("b912 ", crc));
+  EXPECT_EQ(crc, 0xB912);
+  EXPECT_FALSE(T_EMFLoader::ReadCrcReport("", crc));
+  EXPECT_FALSE(T_EMFLoader::ReadCrcReport("x12", crc));
+  EXPECT_FALSE(T_EMFLoader::ReadCrcReport("131C3", crc));  // more than 16 bits
+}
+
+}  // namespace
