@@ -15,10 +15,10 @@ const char* const kMeter =
 
 // A binary image whose version 1.01 follows the key "SWVER=" (a zero
 // before the key, one byte between it and the zero-terminated text).
-std::string BinFirmware(size_t size) {
+std::string BinFirmware(size_t size, const std::string& version = "1.01") {
   std::string file(size, '\0');
   for (size_t i = 0; i < size; ++i) file[i] = static_cast<char>(i * 7 + 3);
-  const std::string key = std::string("\0SWVER= 1.01", 12) + '\0';
+  const std::string key = std::string("\0SWVER= ", 8) + version + '\0';
   std::copy(key.begin(), key.end(), file.begin() + 64);
   return file;
 }
@@ -107,13 +107,18 @@ struct Shipped {
   const char* startCmd;
   const char* deviceNr;
   const char* request;  // the request of the loader mode
+  const char* fileVersion = "1.01";
 };
+
+void PrintTo(const Shipped& p, std::ostream* os) {
+  *os << p.profile << " DevStartCmd=" << p.startCmd;
+}
 
 class XmodemShippedRunTest : public XmodemWindowRunTest, public testing::WithParamInterface<Shipped> {};
 
 TEST_P(XmodemShippedRunTest, ReachesTheSuccessText) {
   const Shipped& p = GetParam();
-  const std::string file = BinFirmware(20000);
+  const std::string file = BinFirmware(20000, p.fileVersion);
   m_folder.Write("FIRMWARE.BIN", file);
   sim::Instrument& instrument = Place(1, p.profile);
   Start("Language=1\r\nBaud=3\r\n", {MakeEntry(p.startCmd, p.deviceNr, p.deviceNr, "XM", "FIRMWARE.BIN")});
@@ -132,9 +137,11 @@ TEST_P(XmodemShippedRunTest, ReachesTheSuccessText) {
 INSTANTIATE_TEST_SUITE_P(Profiles, XmodemShippedRunTest,
                          testing::Values(Shipped{"xmodem-meter", "1", "23310", "A.1250#7"},
                                          Shipped{"xmodem-meter-old", "1", "23311", "A.1250#7"},
-                                         Shipped{"xmodem-sensor", "4", "30530.002", "A.1255#7"}),
+                                         Shipped{"xmodem-sensor", "4", "30530.002", "A.1255#7"},
+                                         // As in the demo package: through the meter, in loader mode 0.
+                                         Shipped{"xmodem-sensor", "1", "23312", "A.1250#7", "1.11"}),
                          [](const auto& info) {
-                           std::string name = info.param.profile;
+                           std::string name = info.param.profile + std::string(info.param.startCmd);
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
