@@ -67,8 +67,8 @@ void Pace(int from, int to, const std::atomic<bool>& stop) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
     }
-    freeAt = std::max(freeAt, Clock::now()) +
-             std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(n * kCharacterSeconds));
+    freeAt = std::max(freeAt, Clock::now()) + std::chrono::duration_cast<Clock::duration>(
+                                                  std::chrono::duration<double>(n * kCharacterSeconds));
     std::this_thread::sleep_until(freeAt);
     for (ssize_t at = 0; at < n;) {
       const ssize_t w = ::write(to, chunk.data() + at, static_cast<size_t>(n - at));
@@ -174,17 +174,20 @@ int main() {
   if (!::mkdtemp(folder)) return 1;
   {
     std::ofstream out(std::string(folder) + "/image.bin", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.Bytes().data()), static_cast<std::streamsize>(image.Bytes().size()));
+    out.write(reinterpret_cast<const char*>(image.Bytes().data()),
+              static_cast<std::streamsize>(image.Bytes().size()));
   }
   const double theirs = Transfer(false, image, folder);
   const double ours = Transfer(true, image, folder);
   std::error_code ec;
   std::filesystem::remove_all(folder, ec);
   if (theirs <= 0 || ours <= 0) {
-    std::printf("xmodem_vs_lrzsz: failed (sx %.2f s, ours %.2f s; rx and sx from lrzsz needed)\n", theirs, ours);
+    std::printf("xmodem_vs_lrzsz: failed (sx %.2f s, ours %.2f s; rx and sx from lrzsz needed)\n", theirs,
+                ours);
     return 1;
   }
-  std::fprintf(stderr, "%zu bytes at 115200 baud: ours %.2f s, sx %.2f s\n", image.Bytes().size(), ours, theirs);
+  std::fprintf(stderr, "%zu bytes at 115200 baud: ours %.2f s, sx %.2f s\n", image.Bytes().size(), ours,
+               theirs);
   std::printf("xmodem_vs_lrzsz: %.3f ratio (goal <= 1.1)\n", ours / theirs);
   return 0;
 }

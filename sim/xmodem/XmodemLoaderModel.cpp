@@ -61,7 +61,8 @@ platform::sim::LineFormat XmodemLoaderModel::Format() const {
 }
 
 uint32_t XmodemLoaderModel::RateOf(const std::string& code) {
-  static constexpr std::array<uint32_t, 10> kRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 128000, 256000};
+  static constexpr std::array<uint32_t, 10> kRates{1200,  2400,  4800,   9600,   19200,
+                                                   38400, 57600, 115200, 128000, 256000};
   if (code.size() != 1 || code[0] < '0' || code[0] > '9') return 0;
   return kRates[static_cast<size_t>(code[0] - '0')];
 }
@@ -131,7 +132,8 @@ void XmodemLoaderModel::Receive(const ModelInput& input, uint64_t now) {
     // Noise: a line it falls into is lost, a packet is NAKed when it is complete.
     m_lineBad = true;
     m_letter = 0;
-    if (m_state == State::kReceiving && !m_packet.empty()) m_packet.push_back(static_cast<uint8_t>(~input.byte));
+    if (m_state == State::kReceiving && !m_packet.empty())
+      m_packet.push_back(static_cast<uint8_t>(~input.byte));
     if (m_packet.size() == kPacketLength) OnPacket(now);
     return;
   }
@@ -185,7 +187,8 @@ void XmodemLoaderModel::OnLine(const std::string& line, uint64_t now) {
   if (line.size() < 3 || line[0] != 'A' || line[1] != '.') return;
   const size_t hash = line.find('#');
   const std::string number = line.substr(2, hash == std::string::npos ? std::string::npos : hash - 2);
-  if (number.empty() || number.size() > 5 || number.find_first_not_of("0123456789") != std::string::npos) return;
+  if (number.empty() || number.size() > 5 || number.find_first_not_of("0123456789") != std::string::npos)
+    return;
   const int command = std::stoi(number);
   const std::string parameter = hash == std::string::npos ? std::string() : line.substr(hash + 1);
 
@@ -221,7 +224,8 @@ void XmodemLoaderModel::OnLine(const std::string& line, uint64_t now) {
     return;
   }
   if (m_state != State::kCommands) return;
-  if (command == kAskVersion) Answer("B." + std::to_string(kVersionAnswer) + "#" + m_settings.version + "\r\n");
+  if (command == kAskVersion)
+    Answer("B." + std::to_string(kVersionAnswer) + "#" + m_settings.version + "\r\n");
 }
 
 void XmodemLoaderModel::SwitchAfterAnswer(uint32_t baud, size_t answerLength, uint64_t now) {

@@ -224,7 +224,8 @@ void T_EMFLoader::ReadXmodemAnswer() {
   bool haveFirst = false;
   uint8_t first = 0;
   for (size_t taken = 0; taken < kRxCapacity;) {
-    const int32_t n = m_port.Read(chunk.data(), static_cast<uint32_t>(std::min<size_t>(kReadChunk, kRxCapacity - taken)));
+    const int32_t n =
+        m_port.Read(chunk.data(), static_cast<uint32_t>(std::min<size_t>(kReadChunk, kRxCapacity - taken)));
     if (n <= 0) break;
     if (!haveFirst) {
       first = chunk[0];
@@ -252,7 +253,8 @@ void T_EMFLoader::ReadXmodemAnswer() {
       break;
     case XmodemSender::Step::kRepeatsExhausted: {
       m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
-      const std::string text = Replace(kRefusedText.In(m_language), "%1", std::to_string(m_sender->PacketsSent()));
+      const std::string text =
+          Replace(kRefusedText.In(m_language), "%1", std::to_string(m_sender->PacketsSent()));
       Fail(Replace(text, "%2", std::to_string(1 + XmodemSender::kMaxRepeats)));
       break;
     }
@@ -263,7 +265,10 @@ bool T_EMFLoader::ReadCrcReport(const std::string& text, uint16_t& crc) {
   uint32_t value = 0;
   size_t digits = 0;
   for (const char c : text) {
-    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    const int d = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                         : -1;
     if (d < 0) break;
     value = value << 4 | static_cast<uint32_t>(d);
     if (value > 0xFFFF) return false;

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& e : model->TakeEmissions()) {
       if (e.bytes.empty() || e.bytes.size() > 64) std::abort();
     }
-    if (model->Image().size() % 128 != 0 || model->Image().size() > sim::XmodemLoaderModel::kCapacity) std::abort();
+    if (model->Image().size() % 128 != 0 || model->Image().size() > sim::XmodemLoaderModel::kCapacity)
+      std::abort();
     if (model->TakeSuccessor()) break;  // the instrument's program has the line
   }
   return 0;

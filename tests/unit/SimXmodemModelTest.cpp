@@ -22,7 +22,8 @@ uint16_t Crc(const std::string& bytes) {
   uint16_t crc = 0;
   for (unsigned char b : bytes) {
     crc ^= static_cast<uint16_t>(b << 8);
-    for (int i = 0; i < 8; ++i) crc = (crc & 0x8000) ? static_cast<uint16_t>(crc << 1 ^ 0x1021) : static_cast<uint16_t>(crc << 1);
+    for (int i = 0; i < 8; ++i)
+      crc = (crc & 0x8000) ? static_cast<uint16_t>(crc << 1 ^ 0x1021) : static_cast<uint16_t>(crc << 1);
   }
   return crc;
 }
@@ -81,9 +82,9 @@ TEST(SimXmodemModel, ChecksEveryPacketAndTheTrailer) {
   image += std::string{static_cast<char>(250), 0, 0, 0, static_cast<char>(crc), static_cast<char>(crc >> 8)};
   const std::string p1 = image.substr(0, 128), p2 = image.substr(128);
 
-  EXPECT_EQ(l.Send(Packet(2, p1)), "\x15");                               // wrong block
-  EXPECT_EQ(l.Send(Packet(1, p1, true)), "\x15");                         // wrong CRC
-  EXPECT_EQ(l.Send(Packet(1, p1, false, true)), "\x15");                  // wrong complement
+  EXPECT_EQ(l.Send(Packet(2, p1)), "\x15");               // wrong block
+  EXPECT_EQ(l.Send(Packet(1, p1, true)), "\x15");         // wrong CRC
+  EXPECT_EQ(l.Send(Packet(1, p1, false, true)), "\x15");  // wrong complement
   EXPECT_EQ(l.Send(Packet(1, p1)), "\x06");
   EXPECT_EQ(l.Send(Packet(1, p1)), "\x06");  // the same again: taken once
   EXPECT_EQ(l.Send(Packet(2, p2)), "\x06");

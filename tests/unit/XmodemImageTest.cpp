@@ -61,7 +61,8 @@ TEST(XmodemImage, TrailerOfAKnownImage) {
   uint16_t crc = 0;
   for (uint8_t b : ff) {
     crc ^= static_cast<uint16_t>(b << 8);
-    for (int i = 0; i < 8; ++i) crc = (crc & 0x8000) ? static_cast<uint16_t>(crc << 1 ^ 0x1021) : static_cast<uint16_t>(crc << 1);
+    for (int i = 0; i < 8; ++i)
+      crc = (crc & 0x8000) ? static_cast<uint16_t>(crc << 1 ^ 0x1021) : static_cast<uint16_t>(crc << 1);
   }
   const XmodemImage image(std::string(100, '\xFF'));
   EXPECT_EQ(image.ImageCrc(), crc);
