@@ -4,6 +4,7 @@
 #include "sim/model/BootAnnounceModel.h"
 #include "sim/model/ModelRegistry.h"
 #include "sim/wince/WinCeReceiverModel.h"
+#include "sim/xmodem/XmodemLoaderModel.h"
 
 namespace sim {
 
@@ -14,6 +15,7 @@ ModelRegistry ModelRegistry::WithBuiltins() {
   registry.Register(kRomBsl, [](ModelContext& c) { return std::make_unique<RomBslModel>(c); });
   registry.Register(kBsl5xx, [](ModelContext& c) { return std::make_unique<Bsl5xxModel>(c); });
   registry.Register(kWinCeReceiver, [](ModelContext& c) { return std::make_unique<WinCeReceiverModel>(c); });
+  registry.Register(kXmodemLoader, [](ModelContext& c) { return std::make_unique<XmodemLoaderModel>(c); });
   return registry;
 }
 

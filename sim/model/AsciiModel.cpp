@@ -205,6 +205,7 @@ void AsciiModel::Execute(int command, const std::string& parameter, bool hasPara
     auto next = m_context.registry.Create(p.loader, m_context);
     if (next) {
       Note("hand-over to " + p.loader + " after A." + number);
+      next->TakeHandOver(command, parameter);
       HandOverTo(std::move(next));
     } else {
       Note("no model '" + p.loader + "' to hand over to; staying in the command protocol");

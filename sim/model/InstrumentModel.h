@@ -37,6 +37,9 @@ class InstrumentModel {
   virtual void OnPortOpen(bool /*open*/, uint64_t /*nowMicros*/) {}
   // What the instrument holds after a session: stored values, memory.
   virtual void Dump(std::ostream& /*out*/) const {}
+  // A loader entered by a command learns the command and its parameter
+  // (the rate it is asked to listen at) before it takes the line.
+  virtual void TakeHandOver(int /*command*/, const std::string& /*parameter*/) {}
 
   std::vector<Emission> TakeEmissions();
   std::unique_ptr<InstrumentModel> TakeSuccessor();

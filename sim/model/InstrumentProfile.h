@@ -12,6 +12,7 @@
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"
 #include "sim/model/WinCeSettings.h"
+#include "sim/model/XmodemSettings.h"
 
 namespace sim {
 
@@ -84,7 +85,7 @@ struct InstrumentProfile {
   BslSettings bsl;
   // The settings of the binary-image loaders (models xmodem-loader,
   // efm-loader, wince-receiver), one line each.
-  std::string xmodem;
+  XmodemSettings xmodem;
 
   std::string efm;
 

@@ -406,7 +406,7 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
     } else if (key == "bsl") {
       p.bsl.Parse(value, error);
     } else if (key == "xmodem") {
-      p.xmodem = value;
+      p.xmodem.Parse(value, error);
 
     } else if (key == "efm") {
       p.efm = value;
