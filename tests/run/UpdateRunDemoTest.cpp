@@ -39,8 +39,8 @@ constexpr Outcome kOutcomes[] = {
     {"meter-f5", kAbort, kLoaderError},
     {"lab-bsl-90", "(Byte 0x90)", "Taste ON"},
     {"lab-bsl-q", "(Byte 0x51)", nullptr},
-    // It answers only at 38400 baud, which the package's search does not
-    // try: the menu programs it.
+    // Its wake-up frame belongs to packages whose first entry names a .MOT
+    // file; this package's first is a TI-TXT file: the search gives up.
     {"meter-720q-bootloader", nullptr, kAbort, true},
 };
 constexpr Outcome kProgrammed = {"", kSuccess, nullptr};
