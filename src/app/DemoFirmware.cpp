@@ -24,6 +24,8 @@ constexpr size_t kSRecordVersionBytes = 6;
 // Where the version block of a .BIN image starts, counted from its end.
 constexpr size_t kBinVersionBlockFromEnd = 128;
 constexpr uint8_t kErasedByte = 0xFF;
+constexpr uint8_t kWideGapKeyByte = 0xDD;
+static_assert(kBinVersionBlockFromEnd >= 1 + kMaxKeyLength + 4 + kMaxVersionLength + 1);
 
 std::string Extension(std::string_view file) {
   const size_t dot = file.rfind('.');
@@ -109,7 +111,9 @@ std::string BinImage(const std::string& name, const std::string& version, const 
   }
   image.push_back('\0');
   image += key;
-  image.push_back('\0');
+  // The version starts one byte after the key, four after a key that opens
+  // with 0xDD.
+  image.append(static_cast<unsigned char>(key[0]) == kWideGapKeyByte ? 4 : 1, '\0');
   image += version;
   image.push_back('\0');
   image.resize(kBinImageSize, static_cast<char>(kErasedByte));
@@ -150,6 +154,12 @@ std::optional<FirmwareLine> ParseFirmwareLine(std::string_view text, std::string
   for (std::string part; fields >> part;) parts.push_back(part);
   if (parts.empty() || parts[0][0] == '#') return std::nullopt;
 
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      error = "a control character in the line";
+      return std::nullopt;
+    }
+  }
   FirmwareLine line;
   line.file = parts[0];
   const std::string ext = Extension(line.file);
@@ -171,6 +181,11 @@ std::optional<FirmwareLine> ParseFirmwareLine(std::string_view text, std::string
   }
   line.version = parts[1];
   if (parts.size() == 3) line.key = parts[2];
+  if (line.version.size() > kMaxVersionLength || line.key.size() > kMaxKeyLength) {
+    error = "the tool reads versions of at most " + std::to_string(kMaxVersionLength) +
+            " characters and keys of at most " + std::to_string(kMaxKeyLength);
+    return std::nullopt;
+  }
   if (ext == ".BIN") {
     if (line.key.empty()) {
       error = "a .BIN image needs its version key: \"FILE VERSION KEY\"";

@@ -24,6 +24,10 @@ struct FirmwareLine {
 
 // The largest plain data file (the biggest file an instrument takes).
 inline constexpr uint64_t kMaxDataSize = 3000000;
+// What the tool reads: a version text of at most 15 characters, a key of
+// at most 63.
+inline constexpr size_t kMaxVersionLength = 15;
+inline constexpr size_t kMaxKeyLength = 63;
 // The size of a raw .BIN image.
 inline constexpr size_t kBinImageSize = 4096;
 

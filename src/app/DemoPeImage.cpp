@@ -70,7 +70,12 @@ class Bytes {
   std::string m_data;
 };
 
-std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+// Latin-1 to UTF-16, as the tool reads the strings back.
+std::u16string Wide(const std::string& s) {
+  std::u16string wide;
+  for (unsigned char c : s) wide.push_back(c);
+  return wide;
+}
 
 // One node of a version resource: length, value length, type, key, padding,
 // value, padding, children. Children start on 4-byte boundaries.
@@ -124,9 +129,11 @@ std::string VersionInfo(const std::string& name, const std::string& version, boo
   }
   const std::u16string text = kVersionPrefix + Wide(version);
   const std::vector<std::string> strings = {
+      // First: the tool takes the first string holding the key, and the
+      // file name in the others might hold it too.
+      StringNode(u"FileVersion", text),
       StringNode(u"CompanyName", u"Demo Instruments"),
       StringNode(u"FileDescription", Wide(name) + u" demo program"),
-      StringNode(u"FileVersion", text),
       StringNode(u"InternalName", Wide(name)),
       StringNode(u"OriginalFilename", Wide(name)),
       StringNode(u"ProductName", u"Demo instrument software"),

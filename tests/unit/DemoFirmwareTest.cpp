@@ -103,6 +103,11 @@ TEST(DemoFirmwareList, LinesTheGeneratorCannotWriteAreRefused) {
   EXPECT_NE(ErrorOf("DATA.DAT - -5").find("SIZE"), std::string::npos);
   EXPECT_NE(ErrorOf("DATA.DAT - 3000001").find("SIZE"), std::string::npos);
   EXPECT_NE(ErrorOf("DATA.DAT - 99999999999999999999").find("SIZE"), std::string::npos);
+  // What the tool could not read back as listed.
+  EXPECT_NE(ErrorOf("MAIN.TXT 1.234567890123456").find("15"), std::string::npos);
+  EXPECT_NE(ErrorOf("S.BIN 1.0 " + std::string(64, 'K')).find("63"), std::string::npos);
+  EXPECT_NE(ErrorOf("MAIN.TXT 1.0\x01").find("control"), std::string::npos);
+  EXPECT_NE(ErrorOf("S.BIN 1.0 K\0EY"s).find("control"), std::string::npos);
   // The file lands in the package folder, never elsewhere.
   EXPECT_NE(ErrorOf("../MAIN.TXT 1.00").find("folders"), std::string::npos);
   EXPECT_NE(ErrorOf("sub\\MAIN.TXT 1.00").find("folders"), std::string::npos);
@@ -130,6 +135,11 @@ TEST_F(DemoFirmwareFiles, BinImageCarriesItsVersionForTheBinScan) {
   EXPECT_NE(other, bytes);
   // A one-letter key that the filler would otherwise hold many times.
   EXPECT_EQ(update::ReadFileVersion("K", Generate("ONE.BIN 3.21 K")).text, "3.21");
+  // A key opening with 0xDD has its version four bytes after it.
+  EXPECT_EQ(update::ReadFileVersion("\xDDSW", Generate("DD.BIN 4.56 \xDDSW")).text, "4.56");
+  // The longest version and key there is room for.
+  const std::string key(63, 'K');
+  EXPECT_EQ(update::ReadFileVersion(key, Generate("LONG.BIN 1.234567890123 " + key)).text, "1.234567890123");
 }
 
 TEST_F(DemoFirmwareFiles, PeProgramCarriesItsVersionResource) {
@@ -183,6 +193,8 @@ TEST_F(DemoFirmwareFiles, Dll) {
   std::string bytes;
   const std::string path = Generate("HELPER.DLL 1.05", &bytes);
   EXPECT_EQ(update::ReadFileVersion("FileVersion", path).text, "1.05");
+  // A name holding the key, and a version beyond ASCII (Latin-1).
+  EXPECT_EQ(update::ReadFileVersion("FileVersion", Generate("FileVersion.DLL 1.0\xE9")).text, "1.0\xE9");
   const uint32_t pe = U32(bytes, 0x3C);
   EXPECT_NE(U16(bytes, pe + 22) & 0x2000, 0) << "marked as a DLL";
 }
