@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string ext = line->file.substr(std::min(line->file.rfind('.'), line->file.size()));
     for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const bool pe = ext == ".EXE" || ext == ".DLL";
+    if (!pe && ext != ".BIN") continue;
     const std::string key = pe ? "FileVersion" : line->key;
     const update::FileKind kind = update::FileKindOf(key, line->file);
     // Only where the tool's kind from the name is the format written.
