@@ -1,6 +1,7 @@
 // Writes the firmware files of one demo package from its firmware.list
 // (the line forms are in DemoFirmware.h).
 //   demo-firmware LIST OUTPUT_DIR
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -32,7 +33,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     if (!line) continue;
-    if (!written.insert(line->file).second) {
+    // The tool matches file names ignoring case.
+    std::string upper = line->file;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (!written.insert(upper).second) {
       std::fprintf(stderr, "%s:%d: %s is listed twice\n", argv[1], number, line->file.c_str());
       return 1;
     }
