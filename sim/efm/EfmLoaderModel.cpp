@@ -275,12 +275,14 @@ void EfmLoaderModel::OnDataLine(const std::string& parameter) {
   } else if (m_announced == 0 || m_image.size() + bytes.size() > m_announced || m_trailerTaken) {
     record.answer = kOutOfPlace;
   }
-  if (m_lineFault.line == static_cast<int>(m_lines.size()) + 1) {
+  const int64_t number = static_cast<int64_t>(++m_lineCount);
+  if (number >= m_lineFault.line && number < int64_t{m_lineFault.line} + m_lineFault.count) {
     record.answer = m_lineFault.number;
-    Note("fault: data line " + std::to_string(m_lineFault.line) + " answered with 263 #" +
+    if (number == m_lineFault.line)
+      Note("fault: data line " + std::to_string(m_lineFault.line) + " answered with 263 #" +
          std::to_string(m_lineFault.number));
   }
-  if (m_lines.size() < kImageCapacity / kBlock * 4) m_lines.push_back(record);
+  if (m_lines.size() < kMaxLines) m_lines.push_back(record);
   if (record.answer != 0) {
     Answer(Line(kLineErrorAnswer, std::to_string(record.answer)));
     return;

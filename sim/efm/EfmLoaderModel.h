@@ -62,8 +62,9 @@ class EfmLoaderModel final : public InstrumentModel {
   void Dump(std::ostream& out) const override;
 
   // Faults for tests. Line numbers count data lines from 1, copies included.
-  // Answer this line with 263 and `number` instead of taking it.
-  void AnswerLineWith(int line, int number) { m_lineFault = {line, number}; }
+  // Answer `count` lines from this one with 263 and `number` instead of
+  // taking them.
+  void AnswerLineWith(int line, int number, int count = 1) { m_lineFault = {line, number, count}; }
   void DamageLine(int line) { AnswerLineWith(line, kDamaged); }
   // From the `occurrence`th receipt of this command on, nothing is answered.
   void GoSilentAt(int command, int occurrence = 1) { m_silentAt = {command, occurrence}; }
@@ -84,10 +85,12 @@ class EfmLoaderModel final : public InstrumentModel {
  private:
   static constexpr size_t kMaxLine = 600;  // longer lines are dropped
   static constexpr size_t kMaxRecorded = 20000;
+  static constexpr size_t kMaxLines = 100000;  // data lines kept for tests and the dump
 
   struct LineFault {
     int line = 0;
     int number = 0;
+    int count = 0;
   };
   struct SilentAt {
     int command = 0;
@@ -122,6 +125,7 @@ class EfmLoaderModel final : public InstrumentModel {
   std::vector<uint8_t> m_image;
   std::optional<uint32_t> m_timeStamp;
   std::vector<DataLine> m_lines;
+  uint64_t m_lineCount = 0;
   std::vector<std::pair<std::string, uint32_t>> m_commands;
   std::vector<std::pair<int, int>> m_receipts;  // command, times received
 
