@@ -164,7 +164,27 @@ void EfmLoaderModel::OnLine(const std::string& line, uint64_t nowMicros) {
     Note("fault: silent from A." + std::to_string(command) + " on");
     m_silent = true;
   }
+  if (command == m_ignoreOnce) {
+    m_ignoreOnce = 0;
+    Note("fault: A." + std::to_string(command) + " ignored");
+    return;
+  }
+  if (m_stage == Stage::kApplication && command != kRateCommand && command != kRequestCommand &&
+      command != kRestartCommand && command != kHelloCommand) {
+    BackToApplication(line, nowMicros);
+    return;
+  }
   Execute(command, parameter, nowMicros);
+}
+
+void EfmLoaderModel::BackToApplication(const std::string& line, uint64_t nowMicros) {
+  auto next = m_context.registry.Create(ModelRegistry::kAscii, m_context);
+  if (!next) return;
+  Note("download preparation left");
+  const platform::sim::LineFormat format = next->Format();
+  for (const char c : line + "\r\n")
+    next->Receive(ModelInput{static_cast<uint8_t>(c), format, false, false}, nowMicros);
+  HandOverTo(std::move(next));
 }
 
 void EfmLoaderModel::Execute(int command, const std::string& parameter, uint64_t nowMicros) {

@@ -31,8 +31,10 @@ namespace sim {
 // "A.1263" programs the image and is acknowledged after the programming
 // time. "A.1301#n" after that is acknowledged at the fast rate, and the
 // application takes the line at its own settings. Any other command is
-// refused ("A.<n>?"); lines that are no command, or that came at another
-// rate, are ignored.
+// refused ("A.<n>?"), except in the application before the restart: there
+// any other command ends the download preparation, and the application's
+// command protocol takes the line and answers it. Lines that are no
+// command, or that came at another rate, are ignored.
 class EfmLoaderModel final : public InstrumentModel {
  public:
   static constexpr size_t kImageCapacity = 1500000;
@@ -68,6 +70,8 @@ class EfmLoaderModel final : public InstrumentModel {
   void DamageLine(int line) { AnswerLineWith(line, kDamaged); }
   // From the `occurrence`th receipt of this command on, nothing is answered.
   void GoSilentAt(int command, int occurrence = 1) { m_silentAt = {command, occurrence}; }
+  // The next receipt of this command goes unanswered and has no effect.
+  void IgnoreOnce(int command) { m_ignoreOnce = command; }
   // The trailer's CRC-16 is taken as wrong.
   void CorruptTrailerCheck() { m_corruptTrailer = true; }
 
@@ -103,6 +107,8 @@ class EfmLoaderModel final : public InstrumentModel {
   void OnAnnouncement(const std::string& parameter);
   void OnDataLine(const std::string& parameter);
   void OnTrailer(const std::string& parameter);
+  // The application's command protocol takes the line, starting with `line`.
+  void BackToApplication(const std::string& line, uint64_t nowMicros);
   void Answer(const std::string& text, uint64_t extraMicros = 0);
   uint64_t ReplyMicros() const;
 
@@ -132,6 +138,7 @@ class EfmLoaderModel final : public InstrumentModel {
   LineFault m_lineFault;
   SilentAt m_silentAt;
   bool m_corruptTrailer = false;
+  int m_ignoreOnce = 0;
 };
 
 }  // namespace sim

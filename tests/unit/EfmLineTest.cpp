@@ -76,9 +76,9 @@ struct Loader {
 TEST(EfmLoaderModel, TakesTheImageAndRefusesWhatDoesNotFit) {
   Loader l;
   EXPECT_EQ(l.Send("A.5004\r\n"), "A.5004!\r\n");
-  EXPECT_EQ(l.Send("A.1261#3,59460,01ABFF\r\n"), "A.1261?\r\n");  // no loader yet
   EXPECT_EQ(l.Send("A.9000\r\n"), "I.264#LDR-1\r\n");
   EXPECT_EQ(l.Send("A.1000\r\n"), "I.35\r\n");
+  EXPECT_EQ(l.Send("A.1261#3,59460,01ABFF\r\n"), "I.263#3\r\n");  // before the announcement
   EXPECT_EQ(l.Send("A.1260#Will receive\r\rprogdata: \r\rof!100 bytes,LDR-1\r\n"), "A.1260?\r\n");  // 106 % 128
   EXPECT_EQ(l.Send("A.1260#Will receive\r\rprogdata: \r\rof!122 bytes,OTHER\r\n"), "A.1260?\r\n");
   EXPECT_EQ(l.Send("A.1260#Will receive\r\rprogdata: \r\rof!122 bytes,LDR-1\r\n"), "A.1260!\r\n");
