@@ -2,6 +2,8 @@
 # A.1131): the package's StartMode 4. Its application takes the download
 # request A.5004 and hands the line to its hex-line loader, which raises the
 # rate to 115200 baud and falls back to 9600 once the image is programmed.
+# Like every instrument it acknowledges A.1111, so the EFM demo package
+# (StartMode 5) finds it as well.
 description = EFM meter with digital sensor, family 4, hex-line loader
 family = 4
 line = 9600 8N1

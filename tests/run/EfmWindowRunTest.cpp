@@ -85,6 +85,12 @@ TEST_F(EfmWindowRunTest, TheMeterInStartMode5ReachesTheSuccessText) {
   ExpectSuccess(meter, image);
 }
 
+TEST_F(EfmWindowRunTest, TheSensorMeterInAStartMode5PackageIsFoundByItsMeterNumber) {
+  const std::string image = BinImage("1.21", 4000);
+  sim::Instrument& meter = StartRun({"efm-sensor-meter", "6", "23060"}, image);
+  ExpectSuccess(meter, image);
+}
+
 TEST_F(EfmWindowRunTest, AFailedDownloadIsRetriedOnOk) {
   const std::string image = BinImage("1.21", 3000);
   // The application misses the first rate command: the run ends by the
