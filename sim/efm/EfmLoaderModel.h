@@ -124,7 +124,6 @@ class EfmLoaderModel final : public InstrumentModel {
   // A rate change, or the loader's start, waiting for its time.
   std::optional<uint64_t> m_eventAt;
   uint32_t m_nextBaud = 0;
-  bool m_toApplication = false;
 
   size_t m_announced = 0;
   bool m_trailerTaken = false;

@@ -4,8 +4,8 @@
 description = EFM meter, family 5, hex-line loader
 family = 5
 line = 9600 8N1
-pcb = 22121.001
-device = 23061.000
+pcb = 22126.001
+device = 23066.000
 version = 1.00
 serial = 11110022
 loader = efm-loader after 5004

@@ -7,8 +7,8 @@
 description = EFM meter with digital sensor, family 4, hex-line loader
 family = 4
 line = 9600 8N1
-pcb = 22120.001,30530.002
-device = 23060.000,30530.001
+pcb = 22125.001,30530.002
+device = 23065.000,30530.001
 version = 1.00,1.10
 serial = 11110021,22220021
 loader = efm-loader after 5004

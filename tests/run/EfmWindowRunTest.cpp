@@ -32,7 +32,7 @@ class EfmWindowRunTest : public DownloadRunTest {
 
   sim::Instrument& StartRun(const Case& c, const std::string& image) {
     m_folder.Write("EFM_FW.BIN", image);
-    EntrySpec entry = MakeEntry(c.devStartCmd, "22120", c.deviceNr, "EFM Meter", "EFM_FW.BIN");
+    EntrySpec entry = MakeEntry(c.devStartCmd, "22125", c.deviceNr, "EFM Meter", "EFM_FW.BIN");
     entry.swKenn2 = "FWVER=";
     onLoader = [this](sim::InstrumentModel& m) {
       if (auto* efm = dynamic_cast<sim::EfmLoaderModel*>(&m)) {
@@ -71,7 +71,7 @@ class EfmWindowRunTest : public DownloadRunTest {
 };
 
 const EfmWindowRunTest::Case kSensorMeter{"efm-sensor-meter", "5", "30530.002"};
-const EfmWindowRunTest::Case kMeter{"efm-meter", "6", "23061"};
+const EfmWindowRunTest::Case kMeter{"efm-meter", "6", "23066"};
 
 TEST_F(EfmWindowRunTest, TheSensorMeterInStartMode4ReachesTheSuccessText) {
   const std::string image = BinImage("1.21", 5000);
@@ -87,7 +87,7 @@ TEST_F(EfmWindowRunTest, TheMeterInStartMode5ReachesTheSuccessText) {
 
 TEST_F(EfmWindowRunTest, TheSensorMeterInAStartMode5PackageIsFoundByItsMeterNumber) {
   const std::string image = BinImage("1.21", 4000);
-  sim::Instrument& meter = StartRun({"efm-sensor-meter", "6", "23060"}, image);
+  sim::Instrument& meter = StartRun({"efm-sensor-meter", "6", "23065"}, image);
   ExpectSuccess(meter, image);
 }
 
