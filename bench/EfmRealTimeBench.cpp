@@ -4,7 +4,7 @@
 // pump. The figure is the wall time of Program over what the run cannot
 // avoid, both counted in the same run:
 //   line time of every byte the instrument sent, at the rate in force
-// + the waits the download mandates (each Sleep of the delay component: the
+// + the waits the download mandates (each wait of the delay component: the
 //   rate switches, the hello delay, the closing wait)
 // + the 20 ms inter-byte interval that ends each Read with data
 // + the instrument's own time (answer delays, its restart, the programming).
@@ -124,10 +124,16 @@ class CountingPorts final : public platform::PortSystem {
 // The pump of the delay component: its Sleeps are the mandated waits.
 class CountingPump final : public platform::MessagePump {
  public:
-  CountingPump(platform::MessagePump& pump, Budget& budget) : m_pump(pump), m_budget(budget) {}
+  CountingPump(platform::MessagePump& pump, const platform::Clock& clock, Budget& budget)
+      : m_pump(pump), m_clock(clock), m_budget(budget) {}
   void ProcessMessages() override { m_pump.ProcessMessages(); }
   void WaitForMessages() override { m_pump.WaitForMessages(); }
-  void ProcessUntil(uint32_t deadline) override { m_pump.ProcessUntil(deadline); }
+  // The rate switches wait with messages processed.
+  void ProcessUntil(uint32_t deadline) override {
+    const int32_t left = static_cast<int32_t>(deadline - m_clock.TickCount());
+    if (left > 0) m_budget.waitMicros += left * 1000.0;
+    m_pump.ProcessUntil(deadline);
+  }
   void Sleep(uint32_t ms) override {
     m_budget.waitMicros += ms * 1000.0;
     m_pump.Sleep(ms);
@@ -136,6 +142,7 @@ class CountingPump final : public platform::MessagePump {
 
  private:
   platform::MessagePump& m_pump;
+  const platform::Clock& m_clock;
   Budget& m_budget;
 };
 
@@ -194,7 +201,7 @@ int main(int argc, char** argv) {
   platform::posix::PosixPortSystem posixPorts{platform::posix::ComMap::Folder(dir / "ports")};
   CountingPorts ports(posixPorts, budget);
   platform::qt::QtHost host;
-  CountingPump delayPump(host.Pump(), budget);
+  CountingPump delayPump(host.Pump(), host.GetClock(), budget);
   BenchWindow window(host, delayPump, ports, dir.Path());
   serial::V24ParameterTag* r = window.port.GetV24Parameter();
   r->DatenBits = serial::D_8;
