@@ -1,5 +1,6 @@
 #include "sim/bsl/Bsl5xxModel.h"
 #include "sim/bsl/RomBslModel.h"
+#include "sim/efm/EfmLoaderModel.h"
 #include "sim/model/AsciiModel.h"
 #include "sim/model/BootAnnounceModel.h"
 #include "sim/model/ModelRegistry.h"
@@ -16,6 +17,7 @@ ModelRegistry ModelRegistry::WithBuiltins() {
   registry.Register(kBsl5xx, [](ModelContext& c) { return std::make_unique<Bsl5xxModel>(c); });
   registry.Register(kWinCeReceiver, [](ModelContext& c) { return std::make_unique<WinCeReceiverModel>(c); });
   registry.Register(kXmodemLoader, [](ModelContext& c) { return std::make_unique<XmodemLoaderModel>(c); });
+  registry.Register(kEfmLoader, [](ModelContext& c) { return std::make_unique<EfmLoaderModel>(c); });
   return registry;
 }
 

@@ -8,6 +8,7 @@
 #include "core/EventCodes.h"
 #include "platform/sim/LineFormat.h"
 #include "sim/model/BslSettings.h"
+#include "sim/model/EfmSettings.h"
 #include "sim/model/FaultPlan.h"
 #include "sim/model/FlashMemory.h"
 #include "sim/model/SpecialAnswer.h"
@@ -87,7 +88,7 @@ struct InstrumentProfile {
   // efm-loader, wince-receiver), one line each.
   XmodemSettings xmodem;
 
-  std::string efm;
+  EfmSettings efm;
 
   WinCeSettings wince;
 

@@ -409,7 +409,7 @@ ProfileReader::Result ProfileReader::Parse(std::string_view text, std::string_vi
       p.xmodem.Parse(value, error);
 
     } else if (key == "efm") {
-      p.efm = value;
+      p.efm.Parse(value, error);
 
     } else if (key == "wince") {
       p.wince.Parse(value, error);

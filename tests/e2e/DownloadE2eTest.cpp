@@ -1,10 +1,11 @@
 // A whole download in real time: the real window (run-screenshot, offscreen)
-// in a copy of the demo package presses OK against instrument-sim pacing an
-// MSP430 instrument on a pty. The run must reach the success text, move the
-// progress bar and the title's percentage on the way, and leave the
-// instrument's flash holding the package's image.
+// in a copy of a demo package presses OK against instrument-sim pacing an
+// instrument on a pty, one of each programmer. The run must reach the
+// success text, move the progress bar and the title's percentage on the
+// way, and leave the instrument holding the package's file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <set>
@@ -14,9 +15,19 @@
 
 namespace {
 
+// How the instrument's dump shows what it took.
+enum class Held {
+  kFlashTiTxt,  // the flash holds the TI-TXT file's code block
+  kXmodemImage,  // the XMODEM loader's image, in hexadecimal, starts with the file
+  kWinCeFile,    // the Windows CE receiver stored the file whole
+  kEfmImage,     // the EFM loader's image, in hexadecimal, starts with the file
+};
+
 struct Download {
+  const char* package;   // the demo package (demo/NAME)
   const char* profile;
-  const char* firmware;  // the demo package's file for it
+  const char* firmware;  // the package's file for it
+  Held held;
 };
 
 // run-screenshot as a child process; returns what it printed.
@@ -53,14 +64,30 @@ std::string SectionOf(const std::string& titxt, const std::string& address) {
   return titxt.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
+// The file's bytes as upper-case hexadecimal, 32 to a line, as the loader
+// models dump an image; the last, shorter line is left out, since the image
+// goes on with its fill there.
+std::string HexLines(const std::string& bytes) {
+  std::string text;
+  char hex[4];
+  for (size_t i = 0; i + 32 <= bytes.size(); i += 32) {
+    for (size_t j = i; j < i + 32; ++j) {
+      std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(bytes[j]));
+      text += hex;
+    }
+    text += '\n';
+  }
+  return text;
+}
+
 class DownloadE2eTest : public ::testing::TestWithParam<Download> {};
 
 TEST_P(DownloadE2eTest, ReachesTheSuccessTextWithProgress) {
   const Download& download = GetParam();
   simtest::TempDir dir;
   const std::string package = dir / "package";
-  for (const char* source : {IU_DEMO_DIR, IU_DEMO_BUILD_DIR}) {
-    std::filesystem::copy(source, package,
+  for (const std::string root : {IU_DEMO_ROOT, IU_DEMO_BUILD_ROOT}) {
+    std::filesystem::copy(root + "/" + download.package, package,
                           std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
   }
   std::string out;
@@ -88,18 +115,40 @@ TEST_P(DownloadE2eTest, ReachesTheSuccessTextWithProgress) {
   const std::vector<double> positions = Traced(out, R"(trace [0-9.]+ s progress: ([0-9]+) of [0-9]+)");
   EXPECT_GE(std::set<double>(positions.begin(), positions.end()).size(), 5u) << out;
 
-  // The instrument holds the package's code block (at 0xC000) and reset vector.
-  std::string image = simtest::ReadText(package + "/" + download.firmware);
-  std::erase(image, '\r');  // the dump ends its lines with LF alone
   const std::string dump = simtest::ReadText(dir / "dump");
-  const std::string code = SectionOf(image, "@C000");
-  ASSERT_FALSE(code.empty());
-  EXPECT_NE(dump.find(code.substr(code.find('\n') + 1)), std::string::npos) << dump;
+  std::string file = simtest::ReadText(package + "/" + download.firmware);
+  ASSERT_FALSE(file.empty());
+  switch (download.held) {
+    case Held::kFlashTiTxt: {
+      // The package's code block (at 0xC000) is in the flash.
+      std::erase(file, '\r');  // the dump ends its lines with LF alone
+      const std::string code = SectionOf(file, "@C000");
+      ASSERT_FALSE(code.empty());
+      EXPECT_NE(dump.find(code.substr(code.find('\n') + 1)), std::string::npos) << dump;
+      break;
+    }
+    case Held::kXmodemImage:
+      EXPECT_NE(dump.find("trailer matches, firmware started"), std::string::npos) << dump;
+      EXPECT_NE(dump.find(HexLines(file)), std::string::npos) << dump;
+      break;
+    case Held::kEfmImage:
+      EXPECT_NE(dump.find(HexLines(file)), std::string::npos) << dump;
+      break;
+    case Held::kWinCeFile:
+      EXPECT_NE(dump.find("file " + std::string(download.firmware) + ": " + std::to_string(file.size()) +
+                          " bytes, announced " + std::to_string(file.size())),
+                std::string::npos)
+          << dump;
+      EXPECT_NE(dump.find("end of transfer: yes"), std::string::npos) << dump;
+      break;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(DemoInstruments, DownloadE2eTest,
-                         ::testing::Values(Download{"msp430-2xx-meter", "MSP2XX.TXT"},
-                                           Download{"msp430-5xx-meter", "MSP5XX.TXT"}),
+                         ::testing::Values(Download{"msp430", "msp430-2xx-meter", "MSP2XX.TXT", Held::kFlashTiTxt},
+                                           Download{"msp430", "msp430-5xx-meter", "MSP5XX.TXT", Held::kFlashTiTxt},
+                                           Download{"xmodem", "xmodem-meter", "XMETER.BIN", Held::kXmodemImage},
+                                           Download{"wince", "wince-terminal", "CETERM.EXE", Held::kWinCeFile}),
                          [](const auto& info) {
                            std::string name = info.param.profile;
                            for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
