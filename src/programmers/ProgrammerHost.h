@@ -9,13 +9,23 @@
 
 namespace programmers {
 
+// The commands of ReportProgress.
+namespace progress {
+inline constexpr uint32_t kReset = 0;      // bar position (0 at the start)
+inline constexpr uint32_t kPosition = 1;   // bar position
+inline constexpr uint32_t kMaximum = 2;    // bar maximum
+inline constexpr uint32_t kStep = 3;       // bar + value, percentage in the title
+inline constexpr uint32_t kPercent = 10;   // the title's percentage (-1: none, 100: done)
+inline constexpr uint32_t kAdvance = 20;   // bar + value, title unchanged
+}  // namespace progress
+
 // What a programmer needs from the main window. The window implements it
 // and outlives every programmer it creates. GUI thread only.
 class ProgrammerHost {
  public:
   virtual ~ProgrammerHost() = default;
 
-  // The progress commands of the window (0 reset, 2 maximum, 3 step, 10 ...).
+  // The progress commands of the window (progress::k...).
   virtual void ReportProgress(uint32_t command, int32_t value) = 0;
   // The debug log (commands sent, lines received).
   virtual void LogLine(const std::string& text) = 0;

@@ -74,7 +74,7 @@ bool TEFMV24_Prog::SendCommand(const std::string& text) {
 }
 
 bool TEFMV24_Prog::Program(const std::string& fileName) {
-  m_form.ReportProgress(1, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
   // A file that cannot be read or whose padded image would not fit fails
   // the run before anything is sent.
   std::string content, error;
@@ -86,21 +86,21 @@ bool TEFMV24_Prog::Program(const std::string& fileName) {
   m_imageLength = static_cast<int32_t>(m_image.size());
   m_blockCount = static_cast<int32_t>(PaddedBlockCount(content.size()));
   m_fileName = fileName;
-  m_form.ReportProgress(2, m_imageLength / static_cast<int32_t>(kLineBytes));
+  m_form.ReportProgress(progress::kMaximum, m_imageLength / static_cast<int32_t>(kLineBytes));
 
   m_run = Run{};
   m_form.Events().Subscribe(core::MakeHandler<&TEFMV24_Prog::EventHandler>(this));
   m_subscribed = true;
   m_port.SaveLastV24Parameter();
   m_run.guardSlot = m_form.Slots().StartSlot(kGuardMs);
-  m_form.ReportProgress(10, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
 
   m_run.next = &TEFMV24_Prog::StepSpeed;
   SendCommand(kRequest);
 
   RunEventLoop(m_run.finished);
 
-  m_form.ReportProgress(10, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
   // A lost line takes no settings and is not waited for.
   if (!LineLost()) {
     m_delay.DelayTime(kEndWaitMs, false);
@@ -108,7 +108,7 @@ bool TEFMV24_Prog::Program(const std::string& fileName) {
     // stopped (the instrument stays as it is).
     if (m_run.failed || m_run.lineSwitched) m_port.LoadLastV24Parameter();
   }
-  m_form.ReportProgress(1, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&TEFMV24_Prog::EventHandler>(this));
   m_subscribed = false;
   m_run.guardSlot = m_form.Slots().StopSlot(m_run.guardSlot);
@@ -187,7 +187,7 @@ void TEFMV24_Prog::OnAcknowledged() {
     if (m_run.ackWhileSwitching) return;
     m_run.ackWhileSwitching = true;
     m_form.Slots().RestartSlot(m_run.guardSlot);
-    m_form.ReportProgress(3, 1);
+    m_form.ReportProgress(progress::kStep, 1);
     return;
   }
   // An acknowledgement that no step awaits keeps nothing alive.
@@ -195,7 +195,7 @@ void TEFMV24_Prog::OnAcknowledged() {
   if (!step) return;
   m_form.Slots().RestartSlot(m_run.guardSlot);
   (this->*step)();
-  m_form.ReportProgress(3, 1);
+  m_form.ReportProgress(progress::kStep, 1);
 }
 
 void TEFMV24_Prog::OnLineError(const char* text) {

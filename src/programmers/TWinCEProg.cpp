@@ -19,12 +19,6 @@ constexpr const char* kEndOfTransfer = "A.1203\r\n";
 constexpr const char* kLineEnd = "\r\n";
 constexpr const char* kBlockStart = "D.";
 
-// Progress commands of the window.
-constexpr uint32_t kProgressPosition = 1;
-constexpr uint32_t kProgressMaximum = 2;
-constexpr uint32_t kProgressStep = 3;
-constexpr uint32_t kProgressPercent = 10;
-
 int32_t ProgressBlocks(int32_t size) {
   return size / TWinCEProg::kBlockSize;
 }
@@ -85,13 +79,13 @@ bool TWinCEProg::LoadFile(const std::string& name) {
 }
 
 bool TWinCEProg::Program(const std::string& fileName) {
-  m_form.ReportProgress(kProgressPosition, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
   // A main file that cannot be used fails the run before anything is sent.
   if (!LoadFile(fileName)) {
     ShowFailure();
     return false;
   }
-  m_form.ReportProgress(kProgressMaximum, ProgressBlocks(m_file.size));
+  m_form.ReportProgress(progress::kMaximum, ProgressBlocks(m_file.size));
 
   m_run = RunState{};
   m_run.versionChoice = m_deviceRecord.SameVersionAccepted;
@@ -100,17 +94,17 @@ bool TWinCEProg::Program(const std::string& fileName) {
   m_port.SaveLastV24Parameter();
   m_run.guardSlot = m_form.Slots().StartSlot(kGuardMs);
   m_run.guardStartTick = m_delay.Clock().TickCount();
-  m_form.ReportProgress(kProgressPercent, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
 
   m_run.nextStep = &TWinCEProg::RateStep;
   SendCommand(kHello);
 
   RunEventLoop(m_run.finished);
 
-  m_form.ReportProgress(kProgressPercent, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
   // A lost line is not waited for.
   if (!LineLost()) Wait(kEndWaitMs, false);
-  m_form.ReportProgress(kProgressPosition, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&TWinCEProg::EventHandler>(this));
   m_subscribed = false;
   m_run.guardSlot = m_form.Slots().StopSlot(m_run.guardSlot);
@@ -183,7 +177,7 @@ core::Event TWinCEProg::EventHandler(core::EventQueue& /*queue*/, core::Event ev
     case core::codes::kAcknowledged:
       RestartGuard();
       if (!m_run.finished && m_run.nextStep) (this->*m_run.nextStep)();
-      m_form.ReportProgress(kProgressStep, 1);
+      m_form.ReportProgress(progress::kStep, 1);
       return core::ClearEvent();
     case core::codes::kRejected:
       if (!m_run.finished && m_run.questionStep) (this->*m_run.questionStep)();
@@ -279,8 +273,8 @@ void TWinCEProg::NextFileStep() {
     RateBackStep();
     return;
   }
-  m_form.ReportProgress(kProgressMaximum, ProgressBlocks(m_file.size) + 1);
-  m_form.ReportProgress(kProgressPosition, 0);
+  m_form.ReportProgress(progress::kMaximum, ProgressBlocks(m_file.size) + 1);
+  m_form.ReportProgress(progress::kPosition, 0);
   AnnounceStep();
 }
 

@@ -196,13 +196,13 @@ void T_BSL430::TakeImage(const FirmwareImage16& image) {
 
 bool T_BSL430::Program(const std::string& fileName) {
   m_handOver.Begin();
-  m_form.ReportProgress(0, 0);
+  m_form.ReportProgress(progress::kReset, 0);
   m_blockIndex = 0;
   m_failed = false;
   // A file that cannot be used fails the run before anything is sent.
   if (!ReadImage(fileName)) return false;
   m_progressMax = ImageSteps();
-  m_form.ReportProgress(2, m_progressMax);
+  m_form.ReportProgress(progress::kMaximum, m_progressMax);
 
   m_form.Events().Subscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = true;
@@ -210,7 +210,7 @@ bool T_BSL430::Program(const std::string& fileName) {
   m_timerSlot = m_form.Slots().StartSlot(kGuardMs);
   m_failed = false;
   m_finished = false;
-  m_form.ReportProgress(10, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
 
   if (m_deviceRecord.AlreadyInLoader)
     StartInLoader();
@@ -219,10 +219,10 @@ bool T_BSL430::Program(const std::string& fileName) {
 
   RunEventLoop(m_finished);
 
-  m_form.ReportProgress(10, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
   // A lost line takes no settings and is not waited for.
   if (!LineLost()) m_handOver.Restore(m_failed);
-  m_form.ReportProgress(1, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
   m_form.Events().Unsubscribe(core::MakeHandler<&T_BSL430::EventHandler>(this));
   m_subscribed = false;
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
@@ -391,11 +391,11 @@ void T_BSL430::ReceiveBytes(const uint8_t* bytes, size_t count) {
       case BslReceipt::Kind::BadFrame:
         break;  // the slot's expiry retries
       case BslReceipt::Kind::Ack:
-        m_form.ReportProgress(3, 1);
+        m_form.ReportProgress(progress::kStep, 1);
         OnAck();
         break;
       case BslReceipt::Kind::Nak:
-        m_form.ReportProgress(3, 1);
+        m_form.ReportProgress(progress::kStep, 1);
         RetryRule(false);
         break;
     }
@@ -407,7 +407,7 @@ std::vector<BslReceipt> T_BSL430::ScanReceived(std::vector<uint8_t>& buffer) {
 }
 
 void T_BSL430::OnFrame(const std::vector<uint8_t>& frame) {
-  m_form.ReportProgress(3, 1);
+  m_form.ReportProgress(progress::kStep, 1);
   m_romSteps.Answer(frame);
 }
 
@@ -512,7 +512,7 @@ void T_BSL430::OnVersionAnswer(const std::vector<uint8_t>& frame) {
       }
       TakeImage(image);
       m_progressMax = ImageSteps();
-      m_form.ReportProgress(2, m_progressMax);
+      m_form.ReportProgress(progress::kMaximum, m_progressMax);
       if (m_chipId == kFirstVectorChip && !m_passwordFromRecord)
         SetPasswordFromVector(ReadHexWord(kDefaultVector1));
     }
@@ -538,7 +538,7 @@ void T_BSL430::StartErase(int32_t lowest) {
   const int mode = m_handOver.ModeIndex();
   m_eraseAddress = m_deviceRecord.EraseTop[mode] > 0 ? m_deviceRecord.EraseTop[mode] : kDefaultEraseTop;
   m_progressMax += ((m_eraseAddress - lowest) / kSegmentSize + 2) * kStepsPerCommand;
-  m_form.ReportProgress(2, m_progressMax);
+  m_form.ReportProgress(progress::kMaximum, m_progressMax);
 }
 
 void T_BSL430::AfterPassword() {
@@ -746,7 +746,7 @@ void T_BSL430::StepStart() {
 void T_BSL430::Done() {
   m_loaderActive = false;
   m_deviceRecord.LoaderState.at38400 = false;  // the firmware runs; the loader is gone
-  m_form.ReportProgress(10, 100);
+  m_form.ReportProgress(progress::kPercent, 100);
   m_finished = true;
 }
 
@@ -762,7 +762,7 @@ void T_BSL430::LoadPatch() {
   m_patchLast = m_patchImage.LastIndex;
   m_patchIndex = 0;
   m_progressMax = 8 + 8 * m_lastBlock + 4 * m_patchLast + 258;
-  m_form.ReportProgress(2, m_progressMax);
+  m_form.ReportProgress(progress::kMaximum, m_progressMax);
   SyncThen(&T_BSL430::StepRestartLoader);
 }
 

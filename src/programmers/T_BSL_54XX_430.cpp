@@ -160,7 +160,7 @@ void T_BSL_54XX_430::OnFrame(const std::vector<uint8_t>& frame) {
       ShowError();
     }
   }
-  m_form.ReportProgress(3, 1);
+  m_form.ReportProgress(progress::kStep, 1);
 }
 
 void T_BSL_54XX_430::RetryRule(bool timeOut) {

@@ -69,7 +69,7 @@ int32_t T_EMFLoader::VersionThousandths(const std::string& text) {
 bool T_EMFLoader::Program(int32_t mode, const std::string& fileName, bool /*sameVersion*/) {
   m_language = m_form.Language();
   m_mode = std::clamp(mode, 0, kSensorMode);
-  m_form.ReportProgress(1, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
 
   // A file that does not fit is refused before anything is sent.
   std::string content, error;
@@ -78,9 +78,9 @@ bool T_EMFLoader::Program(int32_t mode, const std::string& fileName, bool /*same
     return false;
   }
   m_image = std::make_unique<XmodemImage>(content);
-  m_form.ReportProgress(2, m_image->PacketCount());
+  m_form.ReportProgress(progress::kMaximum, m_image->PacketCount());
   m_sender = std::make_unique<XmodemSender>(*m_image);
-  m_form.ReportProgress(1, 2);
+  m_form.ReportProgress(progress::kPosition, 2);
 
   const core::EventHandler handler = core::MakeHandler<&T_EMFLoader::EventHandler>(this);
   m_form.Events().Subscribe(handler);
@@ -89,7 +89,7 @@ bool T_EMFLoader::Program(int32_t mode, const std::string& fileName, bool /*same
   m_failed = false;
   m_finished = false;
   m_phase = Phase::kHello;
-  m_form.ReportProgress(10, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
 
   if (m_deviceRecord.AlreadyInLoader)
     SwitchToLoader();  // no request: the loader listens already
@@ -98,7 +98,7 @@ bool T_EMFLoader::Program(int32_t mode, const std::string& fileName, bool /*same
 
   RunEventLoop(m_finished);
 
-  m_form.ReportProgress(10, -1);
+  m_form.ReportProgress(progress::kPercent, -1);
   // A lost line takes no settings and is not waited for.
   if (!LineLost()) {
     Wait(kBeforeRestoreMs);
@@ -108,7 +108,7 @@ bool T_EMFLoader::Program(int32_t mode, const std::string& fileName, bool /*same
       m_port.LoadLastV24Parameter();
     Wait(kAfterRestoreMs);
   }
-  m_form.ReportProgress(1, 0);
+  m_form.ReportProgress(progress::kPosition, 0);
   m_form.Events().Unsubscribe(handler);
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
   if (LineLost())
@@ -244,7 +244,7 @@ void T_EMFLoader::ReadXmodemAnswer() {
       break;
     case XmodemSender::Step::kNextPacket:
       WriteBytes(out.data(), out.size());
-      m_form.ReportProgress(20, 1);
+      m_form.ReportProgress(progress::kStep, 1);
       break;
     case XmodemSender::Step::kEndAcknowledged:
       SendLetter(kTransferDone);
@@ -284,16 +284,16 @@ void T_EMFLoader::OnCrcReport(const std::string& text) {
   if (read && reported == m_image->ImageCrc()) {
     Wait(kBeforeRunMs);
     SendLetter(kRunFirmware);
-    m_form.ReportProgress(1, 0);
+    m_form.ReportProgress(progress::kPosition, 0);
     Wait(kAfterRunMs);
-    m_form.ReportProgress(10, 100);
+    m_form.ReportProgress(progress::kPercent, 100);
     m_phase = Phase::kOver;
     Finish();
     return;
   }
   // The image did not arrive as sent: the old firmware must not be replaced
   // by it, and the run has failed.
-  m_form.ReportProgress(10, 100);
+  m_form.ReportProgress(progress::kPercent, 100);
   const std::string got = read ? Hex4(reported) : "\"" + text.substr(0, 16) + "\"";
   Fail(Replace(Replace(kCrcMismatchText.In(m_language), "%1", got), "%2", Hex4(m_image->ImageCrc())));
 }

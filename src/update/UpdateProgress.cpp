@@ -51,26 +51,26 @@ void TUpdateForm::ReportProgress(uint32_t command, int32_t value) {
     return;
   }
   switch (command) {
-    case 0:
-    case 1:
+    case programmers::progress::kReset:
+    case programmers::progress::kPosition:
     case 21:
       SetProgressPosition(value);
       break;
-    case 2:
+    case programmers::progress::kMaximum:
       SetProgressMax(value);
       break;
-    case 3:
+    case programmers::progress::kStep:
       SetProgressPosition(m_progressPosition + value);
       // An empty bar (maximum 0) shows 0 rather than dividing by zero.
       ShowPercent("", m_progressMax > 0 ? static_cast<float>(m_progressPosition) /
                                               static_cast<float>(m_progressMax) * 100.0f
                                         : 0.0f);
       break;
-    case 10:
+    case programmers::progress::kPercent:
     case 22:
       ShowPercent("", static_cast<float>(value));
       break;
-    case 20:
+    case programmers::progress::kAdvance:
       SetProgressPosition(m_progressPosition + value);
       break;
     case 23:

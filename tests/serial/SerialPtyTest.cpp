@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/DebugLog.h"
@@ -481,3 +482,36 @@ TEST_F(SerialPty, AnOpenWithoutDescriptorsForTheReaderFailsCleanly) {
   ::close(next);
   EXPECT_TRUE(port.Open(this, 2, false)) << port.LastOpenError();
 }
+
+namespace {
+
+// A change of rate right after a synchronous write must not overtake the
+// bytes still on their way out: the other end reads them all while the line
+// still runs at the rate they were sent at.
+TEST_F(SerialPty, ARateChangeWaitsUntilTheBytesWrittenHaveLeftTheLine) {
+  auto port = MakePort();
+  port->GetV24Parameter()->Baudrate = serial::B__1200;
+  ASSERT_TRUE(port->Open(this, -1 + 3, true));
+  // 40 characters at 1200 baud are on the line for about 370 ms.
+  const std::string command(40, 'A');
+  std::atomic<uint32_t> baudWhenRead{0};
+  std::thread other([&] {
+    const std::string got = pty.Receive(command.size(), 3000ms);
+    platform::posix::KernelTermios t;
+    if (got == command && t.Read(pty.Master())) baudWhenRead = t.OutputBaud();
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(port->Write(command.data(), static_cast<int32_t>(command.size()), false),
+            static_cast<int32_t>(command.size()));
+  port->ChangeBaudrate(serial::B__9600);
+  const auto took = Clock::now() - start;
+  other.join();
+  EXPECT_EQ(baudWhenRead.load(), 1200u);
+  // Never longer than the bytes' own time on the line and some slack.
+  EXPECT_LT(took, 2000ms);
+  platform::posix::KernelTermios t;
+  ASSERT_TRUE(t.Read(pty.Master()));
+  EXPECT_EQ(t.OutputBaud(), 9600u);
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -124,6 +125,23 @@ void PosixSerialLine::SetModemLine(int bit, bool on) {
   ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
+void PosixSerialLine::NoteSent(uint32_t count) {
+  const uint64_t now = NowMicros();
+  uint64_t freeAt = m_lineFreeAtMicros.load();
+  uint64_t next;
+  do {
+    next = std::max(freeAt, now) + static_cast<uint64_t>(count) * CharacterMicros();
+  } while (!m_lineFreeAtMicros.compare_exchange_weak(freeAt, next));
+}
+
+void PosixSerialLine::WaitForLineFree() {
+  const uint64_t now = NowMicros();
+  const uint64_t freeAt = m_lineFreeAtMicros.load();
+  if (freeAt <= now) return;
+  const uint64_t waitMicros = std::min<uint64_t>(freeAt - now, uint64_t{kSettleLimitMs} * 1000);
+  std::this_thread::sleep_for(std::chrono::microseconds(waitMicros));
+}
+
 uint32_t PosixSerialLine::CharacterMicros() const {
   const uint32_t baud = m_baud.load();
   return 11'000'000u / (baud ? baud : 9600) + 1;
@@ -153,6 +171,7 @@ bool PosixSerialLine::SetState(const DCB& dcb) {
   s.xon = dcb.XonChar ? dcb.XonChar : kXon;
   s.xoff = dcb.XoffChar ? dcb.XoffChar : kXoff;
   if (dcb.StopBits == ONE5STOPBITS) core::DebugLog(m_device + ": 1.5 stop bits are sent as 2");
+  WaitForLineFree();
   KernelTermios t;
   if (!t.Read(m_fd)) return false;
   t.Apply(s);
@@ -256,6 +275,7 @@ WriteResult PosixSerialLine::WriteBlocking(const uint8_t* bytes, uint32_t count,
     const ssize_t n = ::write(m_fd, bytes + written, count - written);
     if (n > 0) {
       written += static_cast<uint32_t>(n);
+      NoteSent(static_cast<uint32_t>(n));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;

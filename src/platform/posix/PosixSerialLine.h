@@ -33,6 +33,11 @@ class PosixSerialLine final : public SerialLine {
  public:
   static constexpr uint32_t kIdleRoundMs = 1000;
   static constexpr uint32_t kSampleMs = 50;
+  // A change of the line settings waits until what was written last has had
+  // its time on the line at the old settings (the driver's queue being empty
+  // says nothing of the UART's FIFO or a USB adapter's buffer), but never
+  // longer than this.
+  static constexpr uint32_t kSettleLimitMs = 2000;
 
   // Takes over the open, locked tty `fd`. `wakeups` (may be null) counts
   // the reader's wake-ups, for tests and diagnostics. Null, with `fd`
@@ -68,6 +73,11 @@ class PosixSerialLine final : public SerialLine {
                             const std::atomic<bool>& abort);
   void SetModemLine(int bit, bool on);
   uint32_t CharacterMicros() const;
+  // Bytes handed to the driver: the line is busy for their character time
+  // after what it already had to send.
+  void NoteSent(uint32_t count);
+  // Sleeps until the bytes noted have left the line (at most kSettleLimitMs).
+  void WaitForLineFree();
 
   int m_fd;
   std::string m_device;
@@ -81,6 +91,7 @@ class PosixSerialLine final : public SerialLine {
 
   DCB m_dcb{};  // settings in force (owner's thread)
   std::atomic<uint32_t> m_baud{9600};
+  std::atomic<uint64_t> m_lineFreeAtMicros{0};  // monotonic clock; owner and writer
   COMMTIMEOUTS m_timeouts{};
 
   // Reader.
