@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "PeVersionFile.h"
 #include "UpdateRunFixture.h"
 #include "sim/model/ShippedProfiles.h"
 #include "sim/wince/WinCeReceiverModel.h"
@@ -19,20 +20,9 @@ using sim::WinCeReceiverModel;
 std::string ProgramFile(const std::string& version, size_t codeSize, uint8_t seed) {
   std::string file = "MZ" + std::string(126, '\0');
   for (size_t i = 0; i < codeSize; ++i) file += static_cast<char>((i * 31 + seed) & 0xFF);
-  std::u16string units = {0, 0, 1};
-  units += u"FileVersion";
-  units += u'\0';
-  if (units.size() % 2) units += u'\0';
   std::u16string value = u"V";
   for (char c : version) value += static_cast<char16_t>(c);
-  units += value;
-  units += u'\0';
-  units[0] = static_cast<char16_t>(units.size() * 2);
-  units[1] = static_cast<char16_t>(value.size() + 1);
-  for (char16_t u : units) {
-    file += static_cast<char>(u & 0xFF);
-    file += static_cast<char>(u >> 8);
-  }
+  file += testing_support::PeResourceString(u"FileVersion", value);
   return file + std::string(64, '\0');
 }
 

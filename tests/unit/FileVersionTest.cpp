@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PeVersionFile.h"
 #include "update/versions/ReadFileVersion.h"
 #include "update/versions/VersionNumber.h"
 
@@ -130,30 +131,13 @@ TEST_F(FileVersionFiles, SRecordWrittenBySrecCat) {
   EXPECT_EQ(ReadFileVersion("S1094000", Write("EARLY.MOT", early)).text, "");
 }
 
-// A UTF-16 String entry of a version resource: length, value length, type,
-// key, zero, padding to 4 bytes, value, zero.
-std::string ResourceString(const std::u16string& key, const std::u16string& value) {
-  std::u16string units = {0, 0, 1};
-  units += key;
-  units += u'\0';
-  if (units.size() % 2) units += u'\0';
-  units += value;
-  units += u'\0';
-  units[0] = static_cast<char16_t>(units.size() * 2);
-  units[1] = static_cast<char16_t>(value.size() + 1);
-  std::string bytes;
-  for (char16_t u : units) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes;
-}
+using testing_support::PeResourceString;
 
 TEST_F(FileVersionFiles, PeVersionResource) {
   const std::string header = "MZ"s + std::string(126, '\0');
-  const std::string table = ResourceString(u"CompanyName", u"Lab") +
-                            ResourceString(u"FileVersion", u"V2.10") +
-                            ResourceString(u"ProductName", u"Meter Tool 4.00");
+  const std::string table = PeResourceString(u"CompanyName", u"Lab") +
+                            PeResourceString(u"FileVersion", u"V2.10") +
+                            PeResourceString(u"ProductName", u"Meter Tool 4.00");
   const std::string file = Write("TOOL.EXE", header + table + std::string(200, '\0'));
 
   // The value that follows the key's zero and padding, without its first character.
