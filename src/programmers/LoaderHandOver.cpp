@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/EventCodes.h"
+#include "platform/SerialDcb.h"
 
 namespace programmers {
 namespace {
@@ -12,7 +13,6 @@ constexpr const char* kAskVector[3] = {"A.5577\r\n", "A.5555\r\n", "A.5555\r\n"}
 constexpr const char* kHandOver[3] = {"A.5588#QT48\r\n", "A.5566#QT48\r\n", "A.5567#QT48\r\n"};
 // The instrument's program takes the next command only after a pause.
 constexpr int32_t kAfterAcknowledgementMs = 1000;
-constexpr uint32_t kPurgeRx = 0x0008;  // PURGE_RXCLEAR
 
 }  // namespace
 
@@ -24,7 +24,7 @@ void LoaderPort::Enter(serial::BaudTag baud, serial::StopBitTag stopBits, serial
   Switch(baud, stopBits, parity);
   m_port.ChangeHandShake(serial::NoHandshake);
   m_delay.DelayTime(m_waits.entryMs, false);
-  m_port.ClearBuffer(kPurgeRx);
+  m_port.ClearBuffer(platform::PURGE_RXCLEAR);
 }
 
 void LoaderPort::Restore(bool slow) {

@@ -8,6 +8,7 @@
 
 #include "core/EventCodes.h"
 #include "core/EventHandler.h"
+#include "platform/SerialDcb.h"
 
 namespace programmers {
 namespace {
@@ -29,7 +30,6 @@ constexpr uint8_t kTransferDone = 0x63;   // "c"
 constexpr uint8_t kRunFirmware = 0x72;    // "r"
 constexpr std::array<uint8_t, 7> kLetterCode{'8', '9', '3', '4', '\r', '\n', '\0'};
 
-constexpr uint32_t kPurgeRx = 0x0008;  // PURGE_RXCLEAR
 
 // Waits in ms.
 constexpr int32_t kAfterRateSwitchMs = 3000;
@@ -193,7 +193,7 @@ void T_EMFLoader::SwitchToLoader() {
     m_timerSlot = m_form.Slots().StartSlot(kSlotMs);
     m_mode = 0;
     // What came at the old rate is noise now.
-    m_port.ClearBuffer(kPurgeRx);
+    m_port.ClearBuffer(platform::PURGE_RXCLEAR);
     Write(std::string(kRequest[0]) + kSlowRate);
     m_phase = Phase::kSensorHello;
     return;
@@ -203,7 +203,7 @@ void T_EMFLoader::SwitchToLoader() {
   Wait(kAfterRateSwitchMs);
   m_timerSlot = m_form.Slots().StopSlot(m_timerSlot);
   m_timerSlot = m_form.Slots().StartSlot(kSlotMs);
-  m_port.ClearBuffer(kPurgeRx);
+  m_port.ClearBuffer(platform::PURGE_RXCLEAR);
   Write(kAskVersion);
   m_form.LogLine(kAskVersion);
   m_phase = Phase::kVersion;
