@@ -125,13 +125,16 @@ void PosixSerialLine::SetModemLine(int bit, bool on) {
   ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
-void PosixSerialLine::NoteSent(uint32_t count) {
-  const uint64_t now = NowMicros();
-  uint64_t freeAt = m_lineFreeAtMicros.load();
-  uint64_t next;
-  do {
-    next = std::max(freeAt, now) + static_cast<uint64_t>(count) * CharacterMicros();
-  } while (!m_lineFreeAtMicros.compare_exchange_weak(freeAt, next));
+void PosixSerialLine::NoteSent(uint32_t written) {
+  // What the kernel still queues, and what the UART's FIFO or the adapter's
+  // buffer may hold of this write once the kernel has passed it on.
+  int queued = 0;
+  if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued < 0) queued = 0;
+  const uint64_t inFlight = static_cast<uint64_t>(queued) + std::min<uint64_t>(written, kInFlightBytes);
+  const uint64_t freeAt = NowMicros() + inFlight * CharacterMicros();
+  uint64_t known = m_lineFreeAtMicros.load();
+  while (known < freeAt && !m_lineFreeAtMicros.compare_exchange_weak(known, freeAt)) {
+  }
 }
 
 void PosixSerialLine::WaitForLineFree() {
@@ -275,7 +278,6 @@ WriteResult PosixSerialLine::WriteBlocking(const uint8_t* bytes, uint32_t count,
     const ssize_t n = ::write(m_fd, bytes + written, count - written);
     if (n > 0) {
       written += static_cast<uint32_t>(n);
-      NoteSent(static_cast<uint32_t>(n));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -318,6 +320,7 @@ WriteResult PosixSerialLine::WriteBlocking(const uint8_t* bytes, uint32_t count,
   }
   // What did not go out in time is dropped, as a timed-out write is.
   if (timedOut) ::tcflush(m_fd, TCOFLUSH);
+  NoteSent(written);
   return WriteResult{written, false};
 }
 

@@ -38,6 +38,9 @@ class PosixSerialLine final : public SerialLine {
   // says nothing of the UART's FIFO or a USB adapter's buffer), but never
   // longer than this.
   static constexpr uint32_t kSettleLimitMs = 2000;
+  // At most this much of a write is taken to be still in the hardware (a
+  // UART's FIFO, a USB adapter's buffer) when the kernel's queue is empty.
+  static constexpr uint64_t kInFlightBytes = 256;
 
   // Takes over the open, locked tty `fd`. `wakeups` (may be null) counts
   // the reader's wake-ups, for tests and diagnostics. Null, with `fd`
@@ -73,9 +76,10 @@ class PosixSerialLine final : public SerialLine {
                             const std::atomic<bool>& abort);
   void SetModemLine(int bit, bool on);
   uint32_t CharacterMicros() const;
-  // Bytes handed to the driver: the line is busy for their character time
-  // after what it already had to send.
-  void NoteSent(uint32_t count);
+  // A write has handed `written` bytes to the driver: the line is busy until
+  // what the kernel still queues and what the hardware may hold of them
+  // have had their character time.
+  void NoteSent(uint32_t written);
   // Sleeps until the bytes noted have left the line (at most kSettleLimitMs).
   void WaitForLineFree();
 
