@@ -11,12 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "ProgrammerWindow.h"
-#include "platform/sim/SimHost.h"
-#include "platform/sim/SimPortSystem.h"
+#include "ProgrammerFuzzWindow.h"
 #include "programmers/TEFMV24_Prog.h"
-#include "serial/TComPort.h"
-#include "update/protocol/LineParser.h"
 
 namespace {
 
@@ -54,52 +50,16 @@ class Answerer final : public platform::sim::SimLinePeer {
   size_t m_at = 0;
 };
 
-struct SimHostHolder {
-  platform::sim::SimHost host;
-};
-
-class Window final : public SimHostHolder, public testing_support::ProgrammerWindow {
- public:
-  Window() : ProgrammerWindow(host, host.Pump()) {}
-  void ReportProgress(uint32_t, int32_t) override {}
-  void LogLine(const std::string&) override {}
-  std::string FindProgDefFile(int32_t) override { return {}; }
-  std::string ErrorText(int32_t step) override { return step == 0 ? "no loader" : "loader error"; }
-  void ShowErrorBox(const std::string&, const std::string&) override { ++boxes; }
-  std::string PackageFolder() override { return Folder(); }
-  int32_t Language() override { return 1; }
-
-  platform::sim::SimPortSystem ports{host.Time()};
-  std::unique_ptr<serial::TComPort> port;
-  update::LineParser parser;
-  int boxes = 0;
-  int unconsumed = 0;
-
- protected:
-  void OnWindowEvent(core::EventQueue& q, const core::Event& event) override {
-    if (event.kind == core::kCodeEvent && event.code == core::codes::kDataArrived) {
-      uint8_t buffer[251];
-      const int32_t n = port->Read(buffer, 250);
-      if (n > 0) parser.Feed(buffer, static_cast<size_t>(n), q, [](const std::string&) {});
-      return;
-    }
-    if (event.kind != core::kNoEvent) ++unconsumed;
-  }
-};
+using Window = fuzzsupport::ProgrammerFuzzWindow;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Window window;
+  Window window(Folder(), 1);
   window.host.Time().SetTimeLimit(3600ull * 1000 * 1000);
   platform::sim::SimSerialLine& line = window.ports.AddLine(1);
   Answerer answerer(line, data, size);
-  window.port = std::make_unique<serial::TComPort>(window.ports, window.host.Time());
-  serial::V24ParameterTag* r = window.port->GetV24Parameter();
-  r->DatenBits = serial::D_8;
-  r->StopBits = serial::S_2;
-  r->Baudrate = serial::B__9600;
-  r->RXTimeOutproChar = 1;
+  window.MakePort(serial::B__9600);
   if (!window.port->Open(&window, 0, false)) std::abort();
   programmers::ProgrammerRecord record;
   bool ok = false;

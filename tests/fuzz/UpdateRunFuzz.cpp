@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "RecordingView.h"
+#include "SilentPeer.h"
 #include "platform/sim/SimHost.h"
 #include "platform/sim/SimPortSystem.h"
 #include "update/TUpdateForm.h"
@@ -27,17 +28,7 @@ class FuzzView final : public testing_support::RecordingView {
   }
 };
 
-// Sends what the input says at whatever settings the port has now.
-class Instrument final : public platform::sim::SimLinePeer {
- public:
-  explicit Instrument(platform::sim::SimSerialLine& line) : m_line(line) { m_line.Attach(this); }
-  ~Instrument() override { m_line.Attach(nullptr); }
-  platform::sim::LineFormat Format() const override { return m_line.PortFormat(); }
-  void OnCharacter(const platform::sim::ReceivedCharacter&) override {}
-
- private:
-  platform::sim::SimSerialLine& m_line;
-};
+using Instrument = fuzzsupport::SilentPeer;
 
 const std::filesystem::path& Package(int startMode) {
   static std::filesystem::path folders[2];

@@ -9,11 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "ProgrammerWindow.h"
-#include "platform/sim/SimHost.h"
-#include "platform/sim/SimPortSystem.h"
+#include "ProgrammerFuzzWindow.h"
+#include "SilentPeer.h"
 #include "programmers/TWinCEProg.h"
-#include "update/protocol/LineParser.h"
 
 namespace {
 
@@ -33,64 +31,18 @@ const std::string& Package() {
   return folder;
 }
 
-struct SimHostHolder {
-  platform::sim::SimHost host;
-};
-
-class Window final : public SimHostHolder, public testing_support::ProgrammerWindow {
- public:
-  Window() : ProgrammerWindow(host, host.Pump()) {}
-  void ReportProgress(uint32_t, int32_t) override {}
-  void LogLine(const std::string&) override {}
-  std::string FindProgDefFile(int32_t) override { return {}; }
-  std::string ErrorText(int32_t) override { return {}; }
-  void ShowErrorBox(const std::string&, const std::string&) override { ++boxes; }
-  std::string PackageFolder() override { return Package(); }
-  int32_t Language() override { return 0; }
-
-  platform::sim::SimPortSystem ports{host.Time()};
-  std::unique_ptr<serial::TComPort> port;
-  update::LineParser parser;
-  int boxes = 0;
-
- protected:
-  void OnWindowEvent(core::EventQueue& q, const core::Event& event) override {
-    if (event.kind != core::kCodeEvent || event.code != core::codes::kDataArrived) return;
-    uint8_t buffer[512];
-    for (int reads = 0; reads < 64; ++reads) {
-      const int32_t n = port->Read(buffer, sizeof buffer - 1);
-      if (n <= 0) break;
-      parser.Feed(buffer, static_cast<size_t>(n), q, nullptr);
-    }
-  }
-};
-
-// Sends what the input says at whatever settings the port has then.
-class Instrument final : public platform::sim::SimLinePeer {
- public:
-  explicit Instrument(platform::sim::SimSerialLine& line) : m_line(line) { m_line.Attach(this); }
-  ~Instrument() override { m_line.Attach(nullptr); }
-  platform::sim::LineFormat Format() const override { return m_line.PortFormat(); }
-  void OnCharacter(const platform::sim::ReceivedCharacter&) override {}
-
- private:
-  platform::sim::SimSerialLine& m_line;
-};
+using Window = fuzzsupport::ProgrammerFuzzWindow;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  Window window;
+  Window window(Package(), 0);
   window.ports.AddLine(1);
-  Instrument instrument(*window.ports.Line(1));
-  window.port = std::make_unique<serial::TComPort>(window.ports, window.host.Time());
-  serial::V24ParameterTag* r = window.port->GetV24Parameter();
-  r->Baudrate = serial::B__4800;
-  r->StopBits = serial::S_2;
-  r->RXTimeOutproChar = 1;
-  r->TXTimeOut = 10000;
-  r->TXTimeOutproChar = 1;
+  fuzzsupport::SilentPeer instrument(*window.ports.Line(1));
+  serial::V24ParameterTag& r = window.MakePort(serial::B__4800);
+  r.TXTimeOut = 10000;
+  r.TXTimeOutproChar = 1;
   Check(window.port->Open(&window, 0, false));
 
   programmers::ProgrammerRecord record;
